@@ -1,0 +1,44 @@
+#include "boundary/request.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "boundary/snapshot.h"
+#include "document/capabilities_document.h"
+
+namespace mrv {
+namespace {
+
+// Constant-initialised (std::mutex has a constexpr constructor), so it is
+// usable before any static initialiser of the library has run.
+std::mutex request_lock;
+
+}  // namespace
+
+std::string collect_capabilities_document(const LibraryContext& context) {
+    (void)context;
+    SystemSnapshot snapshot;
+    return build_capabilities_json(snapshot);
+}
+
+std::int32_t copy_to_caller_buffer(const std::string& text, char* buffer, std::int32_t buffer_size) {
+    const auto length = static_cast<std::int32_t>(text.size());
+    const std::int32_t needed = length + 1;
+    if (buffer == nullptr || buffer_size == 0 || buffer_size < needed) return needed;
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[length] = '\0';
+    return length;
+}
+
+std::int32_t answer_capabilities_request(const LibraryContext& context, char* buffer,
+                                         std::int32_t buffer_size) noexcept {
+    try {
+        const std::lock_guard<std::mutex> guard(request_lock);
+        const std::string text = collect_capabilities_document(context);
+        return copy_to_caller_buffer(text, buffer, buffer_size);
+    } catch (...) {
+        return 0;
+    }
+}
+
+}  // namespace mrv

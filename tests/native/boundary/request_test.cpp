@@ -1,0 +1,78 @@
+#include "boundary/request.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/profile_platform.h"
+
+namespace mrv {
+namespace {
+
+TEST(BufferProtocol, SizesThatCannotHoldTextAndTerminatorWriteNothing) {
+    const std::string text = "{\"a\":1}";  // L = 7
+    const auto L = static_cast<std::int32_t>(text.size());
+    const struct {
+        bool null_buffer;
+        std::int32_t size;
+    } cases[] = {{true, 0}, {true, 100}, {false, 0}, {false, L}, {false, -1}, {false, INT_MIN}};
+    for (const auto& c : cases) {
+        std::string buffer(16, '#');
+        const std::int32_t result = copy_to_caller_buffer(text, c.null_buffer ? nullptr : buffer.data(), c.size);
+        EXPECT_EQ(result, L + 1) << c.size;
+        EXPECT_EQ(buffer, std::string(16, '#')) << c.size;
+    }
+}
+
+TEST(BufferProtocol, LargeEnoughBufferGetsTextAndOneNulAndNothingElse) {
+    const std::string text = "{\"a\":1}";
+    const auto L = static_cast<std::int32_t>(text.size());
+    for (const std::int32_t size : {L + 1, L + 5}) {
+        std::string buffer(16, '#');
+        EXPECT_EQ(copy_to_caller_buffer(text, buffer.data(), size), L);
+        EXPECT_EQ(buffer, text + std::string(1, '\0') + std::string(16 - text.size() - 1, '#'));
+    }
+}
+
+TEST(CapabilitiesRequest, SizeQueryThenExactBufferReturnsTheDocument) {
+    ProfilePlatform platform{MachineProfile{}};
+    const LibraryContext context{platform};
+    const std::int32_t needed = answer_capabilities_request(context, nullptr, 0);
+    ASSERT_GT(needed, 1);
+    std::string buffer(static_cast<std::size_t>(needed), '\0');
+    const std::int32_t length = answer_capabilities_request(context, buffer.data(), needed);
+    ASSERT_EQ(length, needed - 1);
+    const auto document = nlohmann::json::parse(buffer.substr(0, static_cast<std::size_t>(length)));
+    for (const char* key : {"capabilities", "cpu", "gpus", "memory", "storage"}) EXPECT_TRUE(document.contains(key));
+}
+
+TEST(CapabilitiesRequest, ConcurrentCallersEachGetACompleteDocument) {
+    std::vector<std::string> documents(4);
+    std::vector<std::thread> threads;
+    for (auto& document : documents) {
+        threads.emplace_back([&document] {
+            ProfilePlatform platform{MachineProfile{}};
+            const LibraryContext context{platform};
+            for (int round = 0; round < 25; ++round) {
+                std::string buffer(8192, '\0');
+                const std::int32_t length = answer_capabilities_request(context, buffer.data(), 8192);
+                if (length <= 0 || length >= 8192) return;
+                document = buffer.substr(0, static_cast<std::size_t>(length));
+                if (!nlohmann::json::accept(document)) return;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (const auto& document : documents) {
+        ASSERT_FALSE(document.empty());
+        EXPECT_EQ(document, documents.front());
+    }
+}
+
+}  // namespace
+}  // namespace mrv
