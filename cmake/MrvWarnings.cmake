@@ -2,7 +2,7 @@
 function(mrv_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-    -Wnon-virtual-dtor -Woverloaded-virtual -Wnull-dereference)
+    -Wnon-virtual-dtor -Woverloaded-virtual)
   if(MRV_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

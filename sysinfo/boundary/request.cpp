@@ -3,8 +3,13 @@
 #include <cstring>
 #include <mutex>
 
+#include "assessment/capabilities_assessment.h"
 #include "boundary/snapshot.h"
 #include "document/capabilities_document.h"
+#include "probes/cpu_probe.h"
+#include "probes/gpu_enumeration.h"
+#include "probes/memory_probe.h"
+#include "probes/storage_probe.h"
 
 namespace mrv {
 namespace {
@@ -16,8 +21,12 @@ std::mutex request_lock;
 }  // namespace
 
 std::string collect_capabilities_document(const LibraryContext& context) {
-    (void)context;
     SystemSnapshot snapshot;
+    probe_cpu(context.platform, snapshot.cpu);
+    probe_memory(context.platform, snapshot.memory);
+    enumerate_gpus(context.platform, context.nvml, context.estimator, snapshot.gpus);
+    probe_storage(context.platform, snapshot.storage);
+    assess_capabilities(snapshot);
     return build_capabilities_json(snapshot);
 }
 

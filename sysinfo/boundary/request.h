@@ -6,11 +6,16 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "probes/gpu_bandwidth_estimator.h"
+#include "probes/nvml_binding.h"
 
 namespace mrv {
 
+// What a request works with: the platform and the state set up at load time.
 struct LibraryContext {
     Platform& platform;
+    const NvmlBinding& nvml;
+    const GpuBandwidthEstimator& estimator;
 };
 
 // Probes, assesses and serialises one fresh snapshot.

@@ -39,9 +39,12 @@ TEST(BufferProtocol, LargeEnoughBufferGetsTextAndOneNulAndNothingElse) {
     }
 }
 
+const NvmlBinding no_nvml;
+const GpuBandwidthEstimator no_tables{ArchitectureTables{}, false};
+
 TEST(CapabilitiesRequest, SizeQueryThenExactBufferReturnsTheDocument) {
     ProfilePlatform platform{MachineProfile{}};
-    const LibraryContext context{platform};
+    const LibraryContext context{platform, no_nvml, no_tables};
     const std::int32_t needed = answer_capabilities_request(context, nullptr, 0);
     ASSERT_GT(needed, 1);
     std::string buffer(static_cast<std::size_t>(needed), '\0');
@@ -51,13 +54,15 @@ TEST(CapabilitiesRequest, SizeQueryThenExactBufferReturnsTheDocument) {
     for (const char* key : {"capabilities", "cpu", "gpus", "memory", "storage"}) EXPECT_TRUE(document.contains(key));
 }
 
+// The profile platform has no lock of its own: callers sharing it rely on
+// the request lock alone, as the probes do on Windows.
 TEST(CapabilitiesRequest, ConcurrentCallersEachGetACompleteDocument) {
+    ProfilePlatform platform{MachineProfile{}};
+    const LibraryContext context{platform, no_nvml, no_tables};
     std::vector<std::string> documents(4);
     std::vector<std::thread> threads;
     for (auto& document : documents) {
-        threads.emplace_back([&document] {
-            ProfilePlatform platform{MachineProfile{}};
-            const LibraryContext context{platform};
+        threads.emplace_back([&document, &context] {
             for (int round = 0; round < 25; ++round) {
                 std::string buffer(8192, '\0');
                 const std::int32_t length = answer_capabilities_request(context, buffer.data(), 8192);

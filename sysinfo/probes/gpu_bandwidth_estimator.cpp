@@ -1,0 +1,108 @@
+#include "probes/gpu_bandwidth_estimator.h"
+
+#include <utility>
+
+#include "probes/nvml_api.h"
+
+namespace mrv {
+namespace {
+
+constexpr double kBytesToGib = 1.0 / 1073741824.0;  // 2^-30
+constexpr double kBitsToBytes = 0.125;
+constexpr double kMegaToGiga = 1000.0;
+constexpr double kMobileDerating = 0.85;  // table estimates of laptop parts only
+
+}  // namespace
+
+GpuBandwidthEstimator::GpuBandwidthEstimator(const char* table_path)
+    : GpuBandwidthEstimator(load_tables(table_path)) {}
+
+GpuBandwidthEstimator::GpuBandwidthEstimator(std::optional<ArchitectureTables> tables)
+    : GpuBandwidthEstimator(tables ? std::move(*tables) : ArchitectureTables{}, tables.has_value()) {}
+
+GpuBandwidthEstimator::GpuBandwidthEstimator(ArchitectureTables tables, bool loaded)
+    : architectures_(std::move(tables.architectures)),
+      memory_types_(std::move(tables.memory_types)),
+      mobile_patterns_(std::move(tables.mobile_patterns)),
+      igpu_patterns_(std::move(tables.igpu_patterns)),
+      loaded_(loaded) {}
+
+bool GpuBandwidthEstimator::name_matches(const std::string& name, const std::string& pattern) const {
+    if (pattern.size() > name.size()) return false;
+    if (pattern.empty()) return true;
+    return name.find(pattern) != std::string::npos;
+}
+
+const ArchitectureEntry* GpuBandwidthEstimator::find_architecture(const std::string& name) const {
+    if (!loaded_) return nullptr;
+    for (const ArchitectureEntry& entry : architectures_)
+        for (const std::string& pattern : entry.patterns)
+            if (name_matches(name, pattern)) return &entry;
+    return nullptr;
+}
+
+std::string GpuBandwidthEstimator::detect_architecture(const std::string& name) const {
+    const ArchitectureEntry* entry = find_architecture(name);
+    return entry == nullptr ? std::string() : entry->name;
+}
+
+std::string GpuBandwidthEstimator::detect_memory_type(const std::string& name) const {
+    if (!loaded_) return {};
+    for (const MemoryTypeEntry& entry : memory_types_)
+        for (const std::string& pattern : entry.patterns)
+            if (name_matches(name, pattern)) return entry.name;
+    return {};
+}
+
+bool GpuBandwidthEstimator::detect_mobile(const std::string& name) const {
+    if (!loaded_) return false;
+    for (const std::string& pattern : mobile_patterns_)
+        if (name_matches(name, pattern)) return true;
+    return false;
+}
+
+double GpuBandwidthEstimator::measure_with_nvml(Platform& platform, NvmlDevice device) const {
+    // The binding loaded the module and never frees it; its further entry
+    // points are resolved afresh at each use.
+    const Handle module = platform.get_module_handle(nvml::kLibraryName);
+    if (module == 0) return 0.0;
+    const Symbol clock_info = platform.get_proc_address(module, nvml::kDeviceGetClockInfoName);
+    const Symbol bus_width_entry = platform.get_proc_address(module, nvml::kDeviceGetBusWidthName);
+    if (clock_info == 0 || bus_width_entry == 0) return 0.0;
+    std::uint32_t clock_mhz = 0;
+    std::uint32_t bus_width_bits = 0;
+    if (platform.call_nvml_device_get_clock_info(clock_info, device, nvml::kClockMem, clock_mhz) != nvml::kSuccess)
+        return 0.0;
+    if (platform.call_nvml_device_get_bus_width(bus_width_entry, device, bus_width_bits) != nvml::kSuccess)
+        return 0.0;
+    // Double data rate, bits to bytes, MB/s to GB/s.
+    const double clock = static_cast<double>(clock_mhz);
+    return (clock + clock) * static_cast<double>(bus_width_bits) * kBitsToBytes / kMegaToGiga;
+}
+
+double GpuBandwidthEstimator::table_estimate(const GpuInfo& gpu, const ArchitectureEntry* architecture) const {
+    if (architecture == nullptr || !(architecture->coefficient > 0.0)) return 0.0;
+    double bandwidth = static_cast<double>(gpu.dedicated_vram_bytes) * kBytesToGib * architecture->coefficient;
+    if (detect_mobile(gpu.name)) bandwidth *= kMobileDerating;
+    return bandwidth;
+}
+
+void GpuBandwidthEstimator::estimate(Platform& platform, GpuInfo& gpu, NvmlDevice device) const {
+    gpu.is_mobile = detect_mobile(gpu.name);
+    const ArchitectureEntry* architecture = find_architecture(gpu.name);
+    gpu.architecture = architecture == nullptr ? std::string() : architecture->name;
+    gpu.memory_type = detect_memory_type(gpu.name);
+    if (gpu.has_nvml_support && device != 0) {
+        const double measured = measure_with_nvml(platform, device);
+        if (measured > 0.0) {
+            gpu.memory_bandwidth_gbs = measured;
+            gpu.bandwidth_from_nvml = true;
+            return;
+        }
+    }
+    const double bandwidth = table_estimate(gpu, architecture);
+    gpu.bandwidth_from_nvml = false;
+    gpu.memory_bandwidth_gbs = bandwidth > 0.0 ? bandwidth : 0.0;
+}
+
+}  // namespace mrv

@@ -1,0 +1,121 @@
+#include "probes/gpu_enumeration.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace mrv {
+namespace {
+
+constexpr std::uint32_t kVendorNvidia = 0x10DE;
+constexpr std::uint32_t kVendorAmd = 0x1002;
+constexpr std::uint32_t kVendorIntel = 0x8086;
+constexpr std::uint64_t kOneGib = 0x40000000;
+
+// No real machine comes near this many adapters; the bound only keeps a
+// platform that never answers DXGI_ERROR_NOT_FOUND from spinning forever.
+constexpr std::uint32_t kMaxAdapterIndex = 1024;
+
+bool failed(std::int32_t result) { return result < 0; }  // FAILED(hr)
+
+std::int64_t vendor_bonus(std::uint32_t vendor_id) {
+    switch (vendor_id) {
+        case kVendorNvidia: return 50;
+        case kVendorAmd: return 30;
+        case kVendorIntel: return 10;
+        default: return 0;
+    }
+}
+
+// AMD reports small carve-outs of system memory as dedicated memory on its
+// integrated parts, hence its 1 GiB threshold.
+bool is_discrete_adapter(std::uint32_t vendor_id, std::uint64_t dedicated) {
+    return dedicated != 0 && !(vendor_id == kVendorAmd && dedicated < kOneGib);
+}
+
+// Summed in 64 bits and held at the 32-bit maximum: a driver reporting an
+// absurd memory size must not overflow the score.
+std::int32_t adapter_score(bool discrete, std::uint64_t dedicated, std::uint32_t vendor_id) {
+    const std::int64_t whole_gib = static_cast<std::int64_t>(dedicated >> 30);
+    const std::int64_t score = (discrete ? 1000 : 0) + 10 * whole_gib + vendor_bonus(vendor_id);
+    return static_cast<std::int32_t>(std::min<std::int64_t>(score, std::numeric_limits<std::int32_t>::max()));
+}
+
+std::u16string description_text(const AdapterDesc1& desc) {
+    const char16_t* begin = std::begin(desc.description);
+    return std::u16string(begin, std::find(begin, std::end(desc.description), u'\0'));
+}
+
+// The local segment's budget and usage; both stay 0 without IDXGIAdapter3.
+void read_video_memory(Platform& platform, Handle adapter, GpuInfo& gpu) {
+    Handle adapter3 = 0;
+    if (failed(platform.query_interface_adapter3(adapter, adapter3)) || adapter3 == 0) return;
+    VideoMemoryInfo info;
+    if (platform.query_video_memory_info(adapter3, 0, win::kDxgiMemorySegmentGroupLocal, info) == win::kSOk) {
+        gpu.vram_budget_bytes = info.budget;
+        gpu.current_vram_usage_bytes = info.current_usage;
+    }
+    platform.release(adapter3);
+}
+
+GpuInfo adapter_record(Platform& platform, const NvmlBinding& nvml, Handle adapter, const AdapterDesc1& desc) {
+    GpuInfo gpu;
+    gpu.name = wide_to_utf8(platform, description_text(desc));
+    gpu.vendor_id = desc.vendor_id;
+    gpu.is_discrete = is_discrete_adapter(desc.vendor_id, desc.dedicated_video_memory);
+    gpu.dedicated_vram_bytes = desc.dedicated_video_memory;
+    gpu.shared_vram_bytes = desc.shared_system_memory;
+    gpu.has_nvml_support = nvml.initialised && desc.vendor_id == kVendorNvidia;
+    read_video_memory(platform, adapter, gpu);
+    gpu.score = adapter_score(gpu.is_discrete, desc.dedicated_video_memory, desc.vendor_id);
+    return gpu;
+}
+
+// Every hardware adapter of the factory, each released before the next index.
+// An index whose adapter or description cannot be had is skipped.
+std::vector<GpuInfo> list_adapters(Platform& platform, const NvmlBinding& nvml, Handle factory) {
+    std::vector<GpuInfo> gpus;
+    for (std::uint32_t index = 0; index < kMaxAdapterIndex; ++index) {
+        Handle adapter = 0;
+        const std::int32_t result = platform.enum_adapters1(factory, index, adapter);
+        if (result == win::kDxgiErrorNotFound) break;
+        if (failed(result) || adapter == 0) continue;
+        AdapterDesc1 desc;
+        if (!failed(platform.get_desc1(adapter, desc)) && (desc.flags & win::kDxgiAdapterFlagSoftware) == 0)
+            gpus.push_back(adapter_record(platform, nvml, adapter, desc));
+        platform.release(adapter);
+    }
+    return gpus;
+}
+
+// The NVML device at the adapter's position in the sorted list, or 0.
+NvmlDevice nvml_device(Platform& platform, const NvmlBinding& nvml, const GpuInfo& gpu, std::size_t position) {
+    if (!gpu.has_nvml_support || !nvml.initialised || nvml.device_get_handle_by_index == 0) return 0;
+    NvmlDevice device = 0;
+    const auto index = static_cast<std::uint32_t>(position);
+    if (platform.call_nvml_device_get_handle_by_index(nvml.device_get_handle_by_index, index, device) !=
+        nvml::kSuccess)
+        return 0;
+    return device;
+}
+
+}  // namespace
+
+void enumerate_gpus(Platform& platform, const NvmlBinding& nvml, const GpuBandwidthEstimator& estimator,
+                    std::vector<GpuInfo>& gpus) {
+    Handle factory = 0;
+    if (platform.create_dxgi_factory1_factory4(factory) != win::kSOk) return;
+    std::vector<GpuInfo> listed = list_adapters(platform, nvml, factory);
+    platform.release(factory);
+
+    std::stable_sort(listed.begin(), listed.end(),
+                     [](const GpuInfo& a, const GpuInfo& b) { return a.score > b.score; });
+    for (std::size_t position = 0; position < listed.size(); ++position)
+        estimator.estimate(platform, listed[position], nvml_device(platform, nvml, listed[position], position));
+
+    gpus.insert(gpus.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+}
+
+}  // namespace mrv
