@@ -1,0 +1,14 @@
+# Windows-only targets of the library: the Windows side of the seam and the DLL.
+add_library(sysinfo_windows_platform STATIC platform/windows_platform.cpp)
+target_link_libraries(sysinfo_windows_platform PUBLIC sysinfo_core dxgi)
+mrv_warnings(sysinfo_windows_platform)
+
+add_library(mrv_sysinfo SHARED boundary/exports.cpp resources/mrv_sysinfo.rc)
+target_link_libraries(mrv_sysinfo PRIVATE sysinfo_windows_platform)
+target_compile_definitions(mrv_sysinfo PRIVATE MRV_SYSINFO_BUILDING)
+set_target_properties(mrv_sysinfo PROPERTIES PREFIX "" OUTPUT_NAME "mrv_sysinfo" IMPORT_PREFIX "" 
+                                             CXX_VISIBILITY_PRESET hidden)
+set_property(SOURCE resources/mrv_sysinfo.rc APPEND PROPERTY INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/cmake")
+# Only the two exports leave the DLL, whatever the static runtime carries.
+target_link_options(mrv_sysinfo PRIVATE -Wl,--exclude-all-symbols)
+mrv_warnings(mrv_sysinfo)
