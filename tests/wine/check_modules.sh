@@ -27,16 +27,18 @@ exports=$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p
 [[ "$exports" == "get_library_version get_system_capabilities_json " ]] || fail "DLL exports: '$exports'"
 check_imports "$dll"
 check_manifest "$dll"
-strings -el "$dll" | grep -qx '1\.0\.0' || fail "DLL has no 1.0.0 version string"
-"$objdump" -p "$dll" | grep -q 'Characteristics.*DLL' || fail "not a DLL"
-"$objdump" -f "$dll" | grep -q 'pei-x86-64' || fail "DLL is not 64-bit"
+grep -qx '1\.0\.0' <<<"$(strings -el "$dll")" || fail "DLL has no 1.0.0 version string"
+# Read whole outputs first: grep -q would close the pipe under pipefail.
+dll_headers=$("$objdump" -p "$dll")
+grep -qE '^\s*DLL$' <<<"$dll_headers" || fail "not a DLL"
+grep -q 'pei-x86-64' <<<"$("$objdump" -f "$dll")" || fail "DLL is not 64-bit"
 
 if [[ -n "${2:-}" ]]; then
   exe="$2"
   check_imports "$exe"
   check_manifest "$exe"
-  "$objdump" -p "$exe" | grep -q 'Subsystem.*(Windows CUI)' || fail "syscheck is not a console program"
-  "$objdump" -f "$exe" | grep -q 'pei-x86-64' || fail "syscheck is not 64-bit"
+  grep -q 'Subsystem.*(Windows CUI)' <<<"$("$objdump" -p "$exe")" || fail "syscheck is not a console program"
+  grep -q 'pei-x86-64' <<<"$("$objdump" -f "$exe")" || fail "syscheck is not 64-bit"
 fi
 
 if ((failures > 0)); then exit 1; fi

@@ -3,7 +3,7 @@
 dir="$1"
 if [[ -f "$dir/session.env" ]]; then
   # shellcheck source=/dev/null
-  (source "$dir/session.env"; wineserver -k 2>/dev/null; wineserver -w 2>/dev/null) || true
+  (source "$dir/session.env"; /usr/lib/wine/wineserver -k 2>/dev/null; /usr/lib/wine/wineserver -w 2>/dev/null) || true
 fi
 if [[ -f "$dir/xvfb.pid" ]]; then
   kill "$(cat "$dir/xvfb.pid")" 2>/dev/null || true
