@@ -1,5 +1,6 @@
-# GoogleTest: Debian's package natively; built from its sources for MinGW.
-if(WIN32)
+# GoogleTest: the installed package, or built from Debian's sources for the
+# MinGW cross build.
+if(CMAKE_CROSSCOMPILING)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

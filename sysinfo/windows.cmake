@@ -10,5 +10,7 @@ set_target_properties(mrv_sysinfo PROPERTIES PREFIX "" OUTPUT_NAME "mrv_sysinfo"
                                              CXX_VISIBILITY_PRESET hidden)
 set_property(SOURCE resources/mrv_sysinfo.rc APPEND PROPERTY INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/cmake")
 # Only the two exports leave the DLL, whatever the static runtime carries.
-target_link_options(mrv_sysinfo PRIVATE -Wl,--exclude-all-symbols)
+if(MINGW)
+  target_link_options(mrv_sysinfo PRIVATE -Wl,--exclude-all-symbols)
+endif()
 mrv_warnings(mrv_sysinfo)
