@@ -3,7 +3,8 @@
 // Brand: CPUID 0x80000000 EAX is the highest extended leaf; the text lives
 // in leaves 0x80000002..0x80000004, 16 bytes each in EAX, EBX, ECX, EDX order,
 // little-endian, NUL-padded. Vendors pad it with spaces on either side (and
-// some BIOSes with tabs), so only those two characters are trimmed.
+// some BIOSes with tabs), so only those two characters are trimmed. Bytes
+// outside ASCII become '?'.
 //
 // Cores: GetSystemInfo counts the logical processors of the calling thread's
 // group only, while the RelationProcessorCore records cover every group, so
@@ -63,7 +64,12 @@ std::string read_brand(Platform& platform) {
     if (end != std::string::npos) raw.resize(end);
     const std::size_t first = raw.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
-    return raw.substr(first, raw.find_last_not_of(" \t") - first + 1);
+    std::string brand = raw.substr(first, raw.find_last_not_of(" \t") - first + 1);
+    // The brand is meant to be ASCII, but a hypervisor may put any bytes
+    // there, and one byte that is not UTF-8 would make the document fail.
+    for (char& c : brand)
+        if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+    return brand;
 }
 
 std::int32_t count_core_records(const std::vector<std::uint8_t>& buffer, std::uint32_t returned_length) {

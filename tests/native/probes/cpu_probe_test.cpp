@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "boundary/request.h"
 #include "platform/profile_platform.h"
 
 namespace mrv {
@@ -102,6 +103,20 @@ TEST(CpuBrand, TrimsOnlySpacesAndTabsAtTheEnds) {
         set_brand_leaves(profile, c.bytes);
         EXPECT_EQ(ProbeRun(profile).cpu.brand, c.expected) << c.name;
     }
+}
+
+// A hypervisor can put any bytes in the brand leaves; one that is not ASCII
+// must not cost the whole document (the serialiser refuses invalid UTF-8).
+TEST(CpuBrand, BytesOutsideAsciiBecomeQuestionMarks) {
+    MachineProfile profile = desktop_profile();
+    set_brand_leaves(profile, " Virtual\xAE CPU \xC3\x28\xFF\t");
+    EXPECT_EQ(ProbeRun(profile).cpu.brand, "Virtual? CPU ?(?");
+
+    ProfilePlatform platform(profile);
+    const NvmlBinding no_nvml;
+    const GpuBandwidthEstimator no_tables(ArchitectureTables{}, false);
+    const std::string document = collect_capabilities_document({platform, no_nvml, no_tables});
+    EXPECT_NE(document.find(R"("brand":"Virtual? CPU ?(?")"), std::string::npos) << document;
 }
 
 TEST(CpuBrand, NeedsLeaf0x80000004) {
