@@ -178,12 +178,20 @@ TEST(AdapterRecord, WithoutAdapter3OrItsQueryBudgetAndUsageStayZero) {
 TEST(DxgiObjects, FactoryFailureEndsEverythingAtOnce) {
     MachineProfile profile = machine({hardware(u"NVIDIA", kNvidia, 8 * kGib)});
     profile.dxgi.factory_result = win::kENoInterface;
+    profile.nvml.present = true;
+    profile.nvml.devices[0] = NvmlDeviceAnswer{nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 384};
     ProfilePlatform platform(profile);
-    const NvmlBinding nvml;
+    const NvmlBinding nvml = open_nvml_binding(platform);
+    ASSERT_TRUE(nvml.initialised);
+    const std::size_t calls_before = platform.calls().size();
     std::vector<GpuInfo> gpus;
     enumerate_gpus(platform, nvml, no_tables(), gpus);
     EXPECT_TRUE(gpus.empty());
-    EXPECT_EQ(platform.calls(), std::vector<std::string>{"CreateDXGIFactory1(IDXGIFactory4)"});
+    // No adapter, no NVML lookup, no measurement: only the failed creation.
+    const std::vector<std::string> calls(platform.calls().begin() + static_cast<std::ptrdiff_t>(calls_before),
+                                         platform.calls().end());
+    EXPECT_EQ(calls, std::vector<std::string>{"CreateDXGIFactory1(IDXGIFactory4)"});
+    EXPECT_TRUE(platform.all_released());
 }
 
 TEST(DxgiObjects, EachObjectIsReleasedOnceAndBeforeTheNextIsAskedFor) {
