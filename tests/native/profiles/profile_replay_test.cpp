@@ -1,0 +1,63 @@
+// Every machine profile of tests/profiles through the library's whole
+// pipeline: the document must match its checked expected document byte for
+// byte (the document, then the one line break sysinfo_replay prints).
+#include "platform/profile_replay.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/profile_json.h"
+#include "profile_files.h"
+
+namespace mrv {
+namespace {
+
+class ProfileReplay : public testing::TestWithParam<std::string> {};
+
+TEST_P(ProfileReplay, GivesItsExpectedDocumentByteForByte) {
+    const MachineProfile profile = read_machine_profile(test::profile_text(GetParam()));
+    const ReplayOutcome outcome = replay_machine_profile(profile, test::profile_test_estimator());
+    EXPECT_TRUE(outcome.misuse.empty()) << outcome.misuse.front();
+    EXPECT_EQ(outcome.document + "\n", test::expected_document(GetParam()));
+}
+
+TEST_P(ProfileReplay, SaysWhereItsDataCameFrom) {
+    const std::string origin = read_machine_profile(test::profile_text(GetParam())).source;
+    EXPECT_TRUE(origin.rfind("made up: ", 0) == 0 || origin.rfind("recorded by sysinfo_record on ", 0) == 0) << origin;
+    EXPECT_EQ(origin.find('\n'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(MachineClasses, ProfileReplay, testing::ValuesIn(test::profile_names()),
+                         [](const testing::TestParamInfo<std::string>& param) { return param.param; });
+
+TEST(ProfileFiles, CoverEveryMachineClass) {
+    const std::vector<std::string> names = test::profile_names();
+    const std::set<std::string> present(names.begin(), names.end());
+    for (const char* name : {"desktop_nvidia_igpu", "laptop_nvidia_no_nvml", "amd_desktop", "intel_arc_desktop",
+                             "ultrabook_igpu_only", "virtual_machine", "workstation_96_cores_two_nvidia",
+                             "no_fixed_drives", "every_call_fails"})
+        EXPECT_EQ(present.count(name), 1u) << name;
+}
+
+// The tables decide architecture and table bandwidth only: without them the
+// NVML measurement still stands and table estimates fall to 0.
+TEST(ProfileReplayTables, WithoutTablesOnlyNvmlMeasuresBandwidth) {
+    const MachineProfile profile = read_machine_profile(test::profile_text("desktop_nvidia_igpu"));
+    const GpuBandwidthEstimator no_tables{ArchitectureTables{}, false};
+    const auto document = nlohmann::json::parse(replay_machine_profile(profile, no_tables).document);
+    EXPECT_EQ(document["gpus"][0]["memory_bandwidth_gbs"], 716.864);
+    EXPECT_EQ(document["gpus"][0]["architecture"], "");
+    EXPECT_EQ(document["capabilities"]["llm_server"]["status"], "ok");
+
+    const MachineProfile laptop = read_machine_profile(test::profile_text("laptop_nvidia_no_nvml"));
+    const auto without = nlohmann::json::parse(replay_machine_profile(laptop, no_tables).document);
+    EXPECT_EQ(without["gpus"][0]["memory_bandwidth_gbs"], 0.0);
+    EXPECT_EQ(without["capabilities"]["llm_server"]["best_gpu_index"], -1);
+}
+
+}  // namespace
+}  // namespace mrv
