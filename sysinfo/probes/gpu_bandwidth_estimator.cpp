@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "probes/byte_pair_summary.h"
 #include "probes/nvml_api.h"
 
 namespace mrv {
@@ -14,6 +15,16 @@ constexpr double kMobileDerating = 0.85;  // table estimates of laptop parts onl
 
 }  // namespace
 
+template <typename Entry>
+std::vector<GpuBandwidthEstimator::IndexedPattern> GpuBandwidthEstimator::index_patterns(
+    const std::vector<Entry>& entries) {
+    std::vector<IndexedPattern> index;
+    for (std::size_t entry = 0; entry < entries.size(); ++entry)
+        for (const std::string& pattern : entries[entry].patterns)
+            index.push_back({byte_pair_summary(pattern), entry, pattern});
+    return index;
+}
+
 GpuBandwidthEstimator::GpuBandwidthEstimator(const char* table_path)
     : GpuBandwidthEstimator(load_tables(table_path)) {}
 
@@ -25,7 +36,11 @@ GpuBandwidthEstimator::GpuBandwidthEstimator(ArchitectureTables tables, bool loa
       memory_types_(std::move(tables.memory_types)),
       mobile_patterns_(std::move(tables.mobile_patterns)),
       igpu_patterns_(std::move(tables.igpu_patterns)),
-      loaded_(loaded) {}
+      loaded_(loaded),
+      architecture_index_(index_patterns(architectures_)),
+      memory_type_index_(index_patterns(memory_types_)) {
+    for (const std::string& pattern : mobile_patterns_) mobile_index_.push_back({byte_pair_summary(pattern), 0, pattern});
+}
 
 bool GpuBandwidthEstimator::name_matches(const std::string& name, const std::string& pattern) const {
     if (pattern.size() > name.size()) return false;
@@ -33,33 +48,40 @@ bool GpuBandwidthEstimator::name_matches(const std::string& name, const std::str
     return name.find(pattern) != std::string::npos;
 }
 
-const ArchitectureEntry* GpuBandwidthEstimator::find_architecture(const std::string& name) const {
-    if (!loaded_) return nullptr;
-    for (const ArchitectureEntry& entry : architectures_)
-        for (const std::string& pattern : entry.patterns)
-            if (name_matches(name, pattern)) return &entry;
-    return nullptr;
+GpuBandwidthEstimator::Name GpuBandwidthEstimator::summarised(const std::string& name) {
+    return {name, byte_pair_summary(name)};
+}
+
+std::ptrdiff_t GpuBandwidthEstimator::first_match(const std::vector<IndexedPattern>& index, const Name& name) const {
+    if (!loaded_) return -1;
+    for (const IndexedPattern& pattern : index)
+        if (may_contain(name.pairs, pattern.pairs) && name_matches(name.text, pattern.text))
+            return static_cast<std::ptrdiff_t>(pattern.entry);
+    return -1;
+}
+
+const ArchitectureEntry* GpuBandwidthEstimator::find_architecture(const Name& name) const {
+    const std::ptrdiff_t entry = first_match(architecture_index_, name);
+    return entry < 0 ? nullptr : &architectures_[static_cast<std::size_t>(entry)];
 }
 
 std::string GpuBandwidthEstimator::detect_architecture(const std::string& name) const {
-    const ArchitectureEntry* entry = find_architecture(name);
+    const ArchitectureEntry* entry = find_architecture(summarised(name));
     return entry == nullptr ? std::string() : entry->name;
 }
 
-std::string GpuBandwidthEstimator::detect_memory_type(const std::string& name) const {
-    if (!loaded_) return {};
-    for (const MemoryTypeEntry& entry : memory_types_)
-        for (const std::string& pattern : entry.patterns)
-            if (name_matches(name, pattern)) return entry.name;
-    return {};
+std::string GpuBandwidthEstimator::detect_memory_type(const Name& name) const {
+    const std::ptrdiff_t entry = first_match(memory_type_index_, name);
+    return entry < 0 ? std::string() : memory_types_[static_cast<std::size_t>(entry)].name;
 }
 
-bool GpuBandwidthEstimator::detect_mobile(const std::string& name) const {
-    if (!loaded_) return false;
-    for (const std::string& pattern : mobile_patterns_)
-        if (name_matches(name, pattern)) return true;
-    return false;
+std::string GpuBandwidthEstimator::detect_memory_type(const std::string& name) const {
+    return detect_memory_type(summarised(name));
 }
+
+bool GpuBandwidthEstimator::detect_mobile(const Name& name) const { return first_match(mobile_index_, name) >= 0; }
+
+bool GpuBandwidthEstimator::detect_mobile(const std::string& name) const { return detect_mobile(summarised(name)); }
 
 double GpuBandwidthEstimator::measure_with_nvml(Platform& platform, NvmlDevice device) const {
     // The binding loaded the module and never frees it; its further entry
@@ -83,15 +105,16 @@ double GpuBandwidthEstimator::measure_with_nvml(Platform& platform, NvmlDevice d
 double GpuBandwidthEstimator::table_estimate(const GpuInfo& gpu, const ArchitectureEntry* architecture) const {
     if (architecture == nullptr || !(architecture->coefficient > 0.0)) return 0.0;
     double bandwidth = static_cast<double>(gpu.dedicated_vram_bytes) * kBytesToGib * architecture->coefficient;
-    if (detect_mobile(gpu.name)) bandwidth *= kMobileDerating;
+    if (gpu.is_mobile) bandwidth *= kMobileDerating;
     return bandwidth;
 }
 
 void GpuBandwidthEstimator::estimate(Platform& platform, GpuInfo& gpu, NvmlDevice device) const {
-    gpu.is_mobile = detect_mobile(gpu.name);
-    const ArchitectureEntry* architecture = find_architecture(gpu.name);
+    const Name name = summarised(gpu.name);
+    gpu.is_mobile = detect_mobile(name);
+    const ArchitectureEntry* architecture = find_architecture(name);
     gpu.architecture = architecture == nullptr ? std::string() : architecture->name;
-    gpu.memory_type = detect_memory_type(gpu.name);
+    gpu.memory_type = detect_memory_type(name);
     if (gpu.has_nvml_support && device != 0) {
         const double measured = measure_with_nvml(platform, device);
         if (measured > 0.0) {

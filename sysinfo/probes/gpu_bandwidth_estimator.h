@@ -3,6 +3,8 @@
 // estimated from dedicated memory and the architecture's coefficient.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,9 +40,31 @@ public:
     bool loaded() const { return loaded_; }
 
 private:
+    // A name with the summary of its byte pairs, taken once per adapter.
+    struct Name {
+        const std::string& text;
+        std::uint64_t pairs;
+    };
+
+    // Every pattern of a table in search order (entries in order, each entry's
+    // patterns in order) with its byte-pair summary, made at load, so that a
+    // search mostly walks one flat array.
+    struct IndexedPattern {
+        std::uint64_t pairs;
+        std::size_t entry;
+        std::string text;
+    };
+    template <typename Entry>
+    static std::vector<IndexedPattern> index_patterns(const std::vector<Entry>& entries);
+
     explicit GpuBandwidthEstimator(std::optional<ArchitectureTables> tables);
 
-    const ArchitectureEntry* find_architecture(const std::string& name) const;
+    static Name summarised(const std::string& name);
+    // Position in its table of the first entry with a pattern in the name, or -1.
+    std::ptrdiff_t first_match(const std::vector<IndexedPattern>& index, const Name& name) const;
+    const ArchitectureEntry* find_architecture(const Name& name) const;
+    std::string detect_memory_type(const Name& name) const;
+    bool detect_mobile(const Name& name) const;
     // Bandwidth through NVML, or 0.0 for every shortfall.
     double measure_with_nvml(Platform& platform, NvmlDevice device) const;
     double table_estimate(const GpuInfo& gpu, const ArchitectureEntry* architecture) const;
@@ -50,6 +74,9 @@ private:
     std::vector<std::string> mobile_patterns_;
     std::vector<std::string> igpu_patterns_;
     bool loaded_ = false;
+    std::vector<IndexedPattern> architecture_index_;
+    std::vector<IndexedPattern> memory_type_index_;
+    std::vector<IndexedPattern> mobile_index_;
 };
 
 }  // namespace mrv
