@@ -1,11 +1,14 @@
 #include "probes/storage_probe.h"
 
+#include <cstddef>
 #include <string>
 
 namespace mrv {
 namespace {
 
 constexpr int kDriveLetters = 26;  // bits 26..31 of the mask are not drives
+// Version and Size, then the one byte IncursSeekPenalty.
+constexpr std::uint32_t kSeekPenaltyAnswered = offsetof(DeviceSeekPenaltyDescriptor, incurs_seek_penalty) + 1;
 
 // No seek penalty is what the storage stack reports for solid-state devices.
 // Access 0 is enough for a property query and needs no elevation.
@@ -23,7 +26,9 @@ bool reports_no_seek_penalty(Platform& platform, char letter) {
     const bool answered = platform.device_io_control(handle, win::kIoctlStorageQueryProperty, &query,
                                                      sizeof query, &descriptor, sizeof descriptor, bytes_returned);
     platform.close_handle(handle);
-    return answered && descriptor.incurs_seek_penalty == 0;
+    // A driver that answers with fewer bytes than reach IncursSeekPenalty has
+    // not answered the question; the zero-filled descriptor would say "SSD".
+    return answered && bytes_returned >= kSeekPenaltyAnswered && descriptor.incurs_seek_penalty == 0;
 }
 
 }  // namespace
