@@ -131,6 +131,18 @@ TEST(ProfileWriter, EveryProfileFileReadsBackToTheSameProfile) {
     }
 }
 
+// The format's description must not drift from the reader.
+TEST(ProfileReader, ReadsTheDocumentedExample) {
+    const std::string doc = test::read_bytes(std::filesystem::path(MRV_SOURCE_DIR) / "docs" / "machine_profiles.md");
+    const std::size_t start = doc.find("```json\n");
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t end = doc.find("```", start + 8);
+    ASSERT_NE(end, std::string::npos);
+    const MachineProfile example = read_machine_profile(doc.substr(start + 8, end - start - 8));
+    EXPECT_EQ(example.dxgi.adapters.size(), 1u);
+    EXPECT_EQ(example.topology.buffer.size(), 96u);
+}
+
 MachineProfile one_adapter(const std::u16string& description) {
     MachineProfile profile;
     profile.source = "made up: one adapter";
