@@ -11,19 +11,21 @@ tree="${1:-$root/build/bench}"
 annotate=""
 if [[ "${2:-}" == "--annotate" ]]; then annotate="${3:?machine name}"; fi
 
-if [[ ! -f "$tree/CMakeCache.txt" ]]; then cmake --preset bench -B "$tree" >/dev/null; fi
-cmake --build "$tree" --target request_instructions -- -j2 >/dev/null
-program="$tree/benchmarks/request_instructions"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+work_log="$work/build.log"
 
-request='mrv::collect_capabilities_document(*'
-calls='mrv::make_request_platform_calls(*'
+if [[ ! -f "$tree/CMakeCache.txt" ]]; then cmake --preset bench -B "$tree" >/dev/null; fi
+cmake --build "$tree" --target request_instructions -- -j2 >"$work_log" 2>&1 || { cat "$work_log" >&2; exit 1; }
+program="$tree/benchmarks/request_instructions"
+
+request='mrv::collect_capabilities_document*'
+calls='mrv::make_request_platform_calls*'
 
 # inclusive_ir OUT FUNCTION: the function's inclusive Ir in a callgrind output file.
 inclusive_ir() {
   callgrind_annotate --inclusive=yes --threshold=100 "$1" 2>/dev/null |
-    awk -v f="${2%(*}(" 'index($0, f) { gsub(",", "", $1); print $1; exit }'
+    awk -v f="${2%\*}" 'index($0, f) { gsub(",", "", $1); print $1; exit }'
 }
 
 # measure MACHINE COUNT: runs COUNT requests and COUNT rounds of calls under callgrind.
