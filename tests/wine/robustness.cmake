@@ -1,0 +1,6 @@
+# Every test of the Windows tree has a time limit (the Wine programs also get
+# it as MRV_WINE_TIMEOUT, which run_in_wine.sh enforces), so a hang fails.
+add_test(NAME windows_tests_have_timeouts
+         COMMAND "${CMAKE_COMMAND}" -DTREE=${CMAKE_BINARY_DIR} -DCTEST=${CMAKE_CTEST_COMMAND}
+                 -P "${CMAKE_CURRENT_SOURCE_DIR}/robustness/check_test_timeouts.cmake")
+set_tests_properties(windows_tests_have_timeouts PROPERTIES TIMEOUT 60 LABELS windows)

@@ -1,0 +1,38 @@
+# Fails when a test of the tree lacks a TIMEOUT: a Wine program that hangs
+# must fail the run, not stall it. Run as
+#   cmake -DTREE=<build tree> -DCTEST=<ctest> -P check_test_timeouts.cmake
+execute_process(COMMAND "${CTEST}" --test-dir "${TREE}" --show-only=json-v1
+                OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "ctest --show-only failed with ${status}")
+endif()
+
+string(JSON count LENGTH "${listing}" tests)
+set(untimed "")
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  string(JSON name GET "${listing}" tests ${i} name)
+  set(timeout 0)
+  string(JSON properties ERROR_VARIABLE no_properties GET "${listing}" tests ${i} properties)
+  if(NOT no_properties)
+    string(JSON property_count LENGTH "${properties}")
+    if(property_count GREATER 0)
+      math(EXPR last_property "${property_count} - 1")
+      foreach(p RANGE ${last_property})
+        string(JSON property_name GET "${properties}" ${p} name)
+        if(property_name STREQUAL "TIMEOUT")
+          string(JSON timeout GET "${properties}" ${p} value)
+        endif()
+      endforeach()
+    endif()
+  endif()
+  if(NOT timeout GREATER 0)
+    list(APPEND untimed "${name}")
+  endif()
+endforeach()
+
+if(untimed)
+  list(JOIN untimed ", " untimed)
+  message(FATAL_ERROR "tests without a TIMEOUT: ${untimed}")
+endif()
+message(STATUS "all ${count} tests have a TIMEOUT")
