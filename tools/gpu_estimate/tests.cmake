@@ -21,4 +21,4 @@ add_test(NAME gpu_estimate_without_table COMMAND gpu_estimate --table no_such_ta
 set_tests_properties(gpu_estimate_without_table PROPERTIES PASS_REGULAR_EXPRESSION
   "no_such_table.json did not load")
 set_tests_properties(gpu_estimate_desktop_card gpu_estimate_laptop_part gpu_estimate_integrated_adapter
-                     gpu_estimate_refuses_a_bad_size gpu_estimate_without_table PROPERTIES LABELS native)
+                     gpu_estimate_refuses_a_bad_size gpu_estimate_without_table PROPERTIES LABELS native TIMEOUT 30)
