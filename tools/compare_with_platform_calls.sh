@@ -1,0 +1,63 @@
+#!/bin/bash
+# Times syscheck.exe end to end under Wine against platform_calls_only.exe,
+# which makes only the platform calls that one syscheck run makes the library
+# do (NVML load attempt, two collections) and nothing else. The two run
+# alternately in one Wine session with a display (so DXGI finds Wine's
+# adapter) and the adapter table in the working directory, as syscheck is
+# run for real. Prints both medians and their ratio.
+# Usage: tools/compare_with_platform_calls.sh [RUNS_EACH] [BUILD_TREE]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+runs="${1:-20}"
+tree="$(realpath -m "${2:-$root/build/windows}")"
+
+if [[ ! -f "$tree/CMakeCache.txt" ]]; then cmake --preset windows -B "$tree" >/dev/null; fi
+cmake --build "$tree" --target mrv_sysinfo syscheck platform_calls_only -- -j2 >"$tree/compare-build.log" 2>&1 ||
+  { cat "$tree/compare-build.log" >&2; exit 1; }
+
+run="$tree/compare-run"
+session="$tree/compare-session"
+rm -rf "$run" && mkdir -p "$run"
+cp "$tree/bin/mrv_sysinfo.dll" "$tree/bin/syscheck.exe" "$tree/bin/platform_calls_only.exe" "$run/"
+if [[ -f "$root/data/gpu_architectures.json" ]]; then cp "$root/data/gpu_architectures.json" "$run/"; fi
+
+"$root/tools/wine/start_session.sh" "$session" >/dev/null
+trap '"$root/tools/wine/stop_session.sh" "$session"' EXIT
+export MRV_WINE_DIR="$session"
+cd "$run"
+
+# run_once PROGRAM: prints the wall time of one run in microseconds. syscheck
+# answers with 0, 1 or 2; anything else means the run did not happen.
+run_once() {
+  local start end status=0
+  start=$(date +%s%N)
+  "$root/tools/wine/run_in_wine.sh" "$run/$1" </dev/null >/dev/null 2>&1 || status=$?
+  end=$(date +%s%N)
+  if ((status > 2)); then
+    echo "$1 failed with exit status $status" >&2
+    exit 1
+  fi
+  echo $(((end - start) / 1000))
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# One unmeasured run of each: the first loads Wine's own modules from disk.
+run_once syscheck.exe >/dev/null
+run_once platform_calls_only.exe >/dev/null
+
+syscheck_times=()
+calls_times=()
+for ((i = 0; i < runs; i++)); do
+  syscheck_times+=("$(run_once syscheck.exe)")
+  calls_times+=("$(run_once platform_calls_only.exe)")
+done
+
+syscheck_median=$(printf '%s\n' "${syscheck_times[@]}" | median)
+calls_median=$(printf '%s\n' "${calls_times[@]}" | median)
+awk -v s="$syscheck_median" -v c="$calls_median" -v n="$runs" 'BEGIN {
+  printf "runs each:                  %d (alternating, one Wine session)\n", n
+  printf "syscheck.exe median:        %.1f ms\n", s / 1000
+  printf "platform_calls_only median: %.1f ms\n", c / 1000
+  printf "ratio:                      %.3f\n", s / c
+}'
