@@ -159,13 +159,13 @@ struct Field {
 class Object {
 public:
     Object(const Field& field, std::initializer_list<const char*> required,
-           std::initializer_list<const char*> optional = {})
+           std::initializer_list<const char*> optional_keys = {})
         : field_(field) {
         if (!field.value.is_object()) fail(field.path, "expected an object");
         for (auto item = field.value.begin(); item != field.value.end(); ++item) {
             const auto known = [&item](const char* key) { return item.key() == key; };
             if (std::none_of(required.begin(), required.end(), known) &&
-                std::none_of(optional.begin(), optional.end(), known))
+                std::none_of(optional_keys.begin(), optional_keys.end(), known))
                 fail(field.path, "unknown field \"" + item.key() + "\"");
         }
         for (const char* key : required)
