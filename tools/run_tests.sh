@@ -34,7 +34,7 @@ run_tree() {
 }
 
 mkdir -p "$root/build"
-for preset in native windows; do run_tree "$preset"; done
+for preset in native fuzz tsan windows; do run_tree "$preset"; done
 
 summary="Summary: $passed passed, $failed failed"
 [[ -n "$broken" ]] && summary="$summary; not built or not run:$broken"
