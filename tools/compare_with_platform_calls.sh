@@ -4,10 +4,15 @@
 # do (NVML load attempt, two collections) and nothing else. The two run
 # alternately in one Wine session with a display (so DXGI finds Wine's
 # adapter) and the adapter table in the working directory, as syscheck is
-# run for real. Prints both medians and their ratio.
-# Usage: tools/compare_with_platform_calls.sh [RUNS_EACH] [BUILD_TREE]
+# run for real. Prints both medians and their ratio. With --stripped the
+# copies lose their debug information first, as a shipped build would (the
+# RelWithDebInfo modules are several times larger, which Wine pays for when it
+# maps them).
+# Usage: tools/compare_with_platform_calls.sh [--stripped] [RUNS_EACH] [BUILD_TREE]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+stripped=""
+if [[ "${1:-}" == "--stripped" ]]; then stripped=1; shift; fi
 runs="${1:-20}"
 tree="$(realpath -m "${2:-$root/build/windows}")"
 
@@ -20,6 +25,7 @@ session="$tree/compare-session"
 rm -rf "$run" && mkdir -p "$run"
 cp "$tree/bin/mrv_sysinfo.dll" "$tree/bin/syscheck.exe" "$tree/bin/platform_calls_only.exe" "$run/"
 if [[ -f "$root/data/gpu_architectures.json" ]]; then cp "$root/data/gpu_architectures.json" "$run/"; fi
+if [[ -n "$stripped" ]]; then x86_64-w64-mingw32-strip "$run"/*.dll "$run"/*.exe; fi
 
 "$root/tools/wine/start_session.sh" "$session" >/dev/null
 trap '"$root/tools/wine/stop_session.sh" "$session"' EXIT
@@ -55,8 +61,9 @@ done
 
 syscheck_median=$(printf '%s\n' "${syscheck_times[@]}" | median)
 calls_median=$(printf '%s\n' "${calls_times[@]}" | median)
-awk -v s="$syscheck_median" -v c="$calls_median" -v n="$runs" 'BEGIN {
+awk -v s="$syscheck_median" -v c="$calls_median" -v n="$runs" -v stripped="$stripped" 'BEGIN {
   printf "runs each:                  %d (alternating, one Wine session)\n", n
+  printf "modules:                    %s\n", stripped ? "stripped" : "as built"
   printf "syscheck.exe median:        %.1f ms\n", s / 1000
   printf "platform_calls_only median: %.1f ms\n", c / 1000
   printf "ratio:                      %.3f\n", s / c

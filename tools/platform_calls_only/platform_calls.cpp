@@ -13,7 +13,9 @@ constexpr std::uint32_t kMaxAdapters = 1024;  // the enumeration's own bound
 constexpr std::uint32_t kMaxNvidiaAdapters = 64;
 const char kProcessorKey[] = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 
-void cpu_calls(Platform& platform) {
+}  // namespace
+
+void make_cpu_platform_calls(Platform& platform) {
     if (platform.cpuid(0x80000000u, 0).eax >= 0x80000004u)
         for (std::uint32_t leaf = 0x80000002u; leaf <= 0x80000004u; ++leaf) platform.cpuid(leaf, 0);
     platform.get_system_info_number_of_processors();
@@ -38,11 +40,13 @@ void cpu_calls(Platform& platform) {
     platform.cpuid(7, 0);
 }
 
-void memory_calls(Platform& platform) {
+void make_memory_platform_calls(Platform& platform) {
     MemoryStatusEx status;
     status.length = sizeof status;
     platform.global_memory_status_ex(status);
 }
+
+namespace {
 
 void name_calls(Platform& platform, const AdapterDesc1& desc) {
     std::int32_t length = 0;
@@ -95,7 +99,22 @@ void nvml_calls(Platform& platform, NvmlDevice device) {
         platform.call_nvml_device_get_bus_width(bus_width, device, bits);
 }
 
-void storage_calls(Platform& platform) {
+}  // namespace
+
+void make_gpu_platform_calls(Platform& platform, const NvmlBinding& nvml) {
+    std::uint32_t nvidia_positions[kMaxNvidiaAdapters] = {};
+    const std::uint32_t nvidia = gpu_calls(platform, nvidia_positions);
+    if (!nvml.initialised || nvml.device_get_handle_by_index == 0) return;
+    for (std::uint32_t i = 0; i < nvidia; ++i) {
+        NvmlDevice device = 0;
+        if (platform.call_nvml_device_get_handle_by_index(nvml.device_get_handle_by_index, nvidia_positions[i],
+                                                          device) == nvml::kSuccess &&
+            device != 0)
+            nvml_calls(platform, device);
+    }
+}
+
+void make_storage_platform_calls(Platform& platform) {
     const std::uint32_t mask = platform.get_logical_drives();
     for (int i = 0; i < 26; ++i) {
         if ((mask & (1u << i)) == 0) continue;
@@ -120,23 +139,11 @@ void storage_calls(Platform& platform) {
     }
 }
 
-}  // namespace
-
 void make_request_platform_calls(Platform& platform, const NvmlBinding& nvml) {
-    cpu_calls(platform);
-    memory_calls(platform);
-    std::uint32_t nvidia_positions[kMaxNvidiaAdapters] = {};
-    const std::uint32_t nvidia = gpu_calls(platform, nvidia_positions);
-    if (nvml.initialised && nvml.device_get_handle_by_index != 0) {
-        for (std::uint32_t i = 0; i < nvidia; ++i) {
-            NvmlDevice device = 0;
-            if (platform.call_nvml_device_get_handle_by_index(nvml.device_get_handle_by_index, nvidia_positions[i],
-                                                              device) == nvml::kSuccess &&
-                device != 0)
-                nvml_calls(platform, device);
-        }
-    }
-    storage_calls(platform);
+    make_cpu_platform_calls(platform);
+    make_memory_platform_calls(platform);
+    make_gpu_platform_calls(platform, nvml);
+    make_storage_platform_calls(platform);
 }
 
 }  // namespace mrv

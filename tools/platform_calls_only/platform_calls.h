@@ -10,9 +10,15 @@
 
 namespace mrv {
 
-// One request's calls. NVML devices are asked for in enumeration order (the
-// library asks by position after sorting by score, which costs the same);
-// where sorting changes nothing, the calls equal the library's one for one.
+// One request's calls: the four groups below in the probes' order.
 void make_request_platform_calls(Platform& platform, const NvmlBinding& nvml);
+
+// The calls of each probe. NVML devices are asked for in enumeration order
+// (the library asks by position after sorting by score, which costs the
+// same); where sorting changes nothing, the calls equal the library's one for one.
+void make_cpu_platform_calls(Platform& platform);
+void make_memory_platform_calls(Platform& platform);
+void make_gpu_platform_calls(Platform& platform, const NvmlBinding& nvml);
+void make_storage_platform_calls(Platform& platform);
 
 }  // namespace mrv
