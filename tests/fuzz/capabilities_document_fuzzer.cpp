@@ -17,7 +17,7 @@
 #include "boundary/snapshot.h"
 #include "document/capabilities_document.h"
 #include "fuzz_check.h"
-#include "utf8_validity.h"
+#include "../native/support/utf8_validity.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ std::string text(FuzzedDataProvider& in) {
     for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t code = in.ConsumeIntegralInRange<std::uint32_t>(0, 0x10FFFF);
         if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;
-        mrv::fuzz::append_utf8(out, code);
+        mrv::test::append_utf8(out, code);
     }
     return out;
 }
@@ -119,7 +119,7 @@ bool all_text_valid(const mrv::SystemSnapshot& s) {
     for (const auto& d : s.storage) letters.emplace_back(1, d.drive_letter);
     for (const auto& l : letters) all.push_back(&l);
     for (const std::string* t : all)
-        if (!mrv::fuzz::is_valid_utf8(*t)) return false;
+        if (!mrv::test::is_valid_utf8(*t)) return false;
     return true;
 }
 
@@ -253,7 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     require(valid, "a string that is not valid UTF-8 is refused, never written");
-    require(mrv::fuzz::is_valid_utf8(text), "the text is valid UTF-8");
+    require(mrv::test::is_valid_utf8(text), "the text is valid UTF-8");
 
     const json document = json::parse(text);  // strict: throws, and so stops the fuzzer, on a bad text
     require(document.dump(-1, ' ', false, json::error_handler_t::strict) == text,

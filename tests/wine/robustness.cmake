@@ -4,3 +4,5 @@ add_test(NAME windows_tests_have_timeouts
          COMMAND "${CMAKE_COMMAND}" -DTREE=${CMAKE_BINARY_DIR} -DCTEST=${CMAKE_CTEST_COMMAND}
                  -P "${CMAKE_CURRENT_SOURCE_DIR}/robustness/check_test_timeouts.cmake")
 set_tests_properties(windows_tests_have_timeouts PROPERTIES TIMEOUT 60 LABELS windows)
+
+mrv_add_wine_test(robustness_wide_text_test SOURCES robustness/wide_text_test.cpp LIBS sysinfo_windows_platform)

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace mrv::fuzz {
+namespace mrv::test {
 
 inline bool is_valid_utf8(const std::string& text) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -59,4 +59,4 @@ inline void append_utf8(std::string& out, std::uint32_t code) {
     }
 }
 
-}  // namespace mrv::fuzz
+}  // namespace mrv::test
