@@ -469,6 +469,7 @@ TEST(FaultInjection, EveryCallGoingWrongInTurnStillGivesACompleteDocument) {
     const json initial = json::parse(build_capabilities_json(SystemSnapshot{}));
 
     std::size_t cases = 0;
+    std::map<Fault, std::size_t> by_fault;
     std::set<std::size_t> hit;
     for (std::size_t index = 0; index < untouched.log.size(); ++index) {
         const Site site = site_at(untouched.log, index);
@@ -476,6 +477,7 @@ TEST(FaultInjection, EveryCallGoingWrongInTurnStillGivesACompleteDocument) {
             const Outcome faulted = collect(index, fault);
             if (!faulted.fault_taken) continue;
             ++cases;
+            ++by_fault[fault];
             hit.insert(index);
             SCOPED_TRACE("call " + std::to_string(index) + " " + untouched.log[index].detail + " (kind " +
                          std::to_string(static_cast<int>(site.call)) + "): " + fault_name(fault));
@@ -494,7 +496,9 @@ TEST(FaultInjection, EveryCallGoingWrongInTurnStillGivesACompleteDocument) {
     }
     for (std::size_t index = 0; index < untouched.log.size(); ++index)
         EXPECT_EQ(hit.count(index), 1u) << "call " << index << " never went wrong";
-    std::cout << "fault-injection cases: " << cases << " over " << untouched.log.size() << " calls\n";
+    std::cout << "fault-injection cases: " << cases << " over " << untouched.log.size() << " calls";
+    for (const auto& [fault, count] : by_fault) std::cout << "; " << fault_name(fault) << ": " << count;
+    std::cout << "\n";
     RecordProperty("fault_injection_cases", static_cast<int>(cases));
 }
 
