@@ -46,7 +46,12 @@ run_once() {
   echo $(((end - start) / 1000))
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# quartiles: prints the lower quartile, the median and the upper quartile of numbers on stdin.
+quartiles() {
+  sort -n | awk '{ v[NR] = $1 }
+    function at(q,   i) { i = 1 + q * (NR - 1); return v[int(i)] + (i - int(i)) * (v[int(i) + 1] - v[int(i)]) }
+    END { print at(0.25), at(0.5), at(0.75) }'
+}
 
 # One unmeasured run of each: the first loads Wine's own modules from disk.
 run_once syscheck.exe >/dev/null
@@ -59,12 +64,13 @@ for ((i = 0; i < runs; i++)); do
   calls_times+=("$(run_once platform_calls_only.exe)")
 done
 
-syscheck_median=$(printf '%s\n' "${syscheck_times[@]}" | median)
-calls_median=$(printf '%s\n' "${calls_times[@]}" | median)
-awk -v s="$syscheck_median" -v c="$calls_median" -v n="$runs" -v stripped="$stripped" 'BEGIN {
+read -r syscheck_low syscheck_median syscheck_high < <(printf '%s\n' "${syscheck_times[@]}" | quartiles)
+read -r calls_low calls_median calls_high < <(printf '%s\n' "${calls_times[@]}" | quartiles)
+awk -v s="$syscheck_median" -v c="$calls_median" -v n="$runs" -v stripped="$stripped" \
+    -v sl="$syscheck_low" -v sh="$syscheck_high" -v cl="$calls_low" -v ch="$calls_high" 'BEGIN {
   printf "runs each:                  %d (alternating, one Wine session)\n", n
   printf "modules:                    %s\n", stripped ? "stripped" : "as built"
-  printf "syscheck.exe median:        %.1f ms\n", s / 1000
-  printf "platform_calls_only median: %.1f ms\n", c / 1000
+  printf "syscheck.exe median:        %.1f ms (quartiles %.1f to %.1f)\n", s / 1000, sl / 1000, sh / 1000
+  printf "platform_calls_only median: %.1f ms (quartiles %.1f to %.1f)\n", c / 1000, cl / 1000, ch / 1000
   printf "ratio:                      %.3f\n", s / c
 }'
