@@ -10,3 +10,4 @@ add_executable(syscheck
 target_link_libraries(syscheck PRIVATE syscheck_core)
 set_property(SOURCE resources/syscheck.rc APPEND PROPERTY INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/cmake")
 mrv_warnings(syscheck)
+install(TARGETS syscheck RUNTIME DESTINATION bin)
