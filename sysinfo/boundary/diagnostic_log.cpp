@@ -1,3 +1,9 @@
+// getenv and fopen are exactly what the log is made of; MSVC's deprecation
+// warnings about them (C4996) would stop a /WX build.
+#if defined(_MSC_VER) && !defined(_CRT_SECURE_NO_WARNINGS)
+#define _CRT_SECURE_NO_WARNINGS
+#endif
+
 #include "boundary/diagnostic_log.h"
 
 #include <cstdio>
