@@ -36,9 +36,43 @@ static_assert(offsetof(DeviceSeekPenaltyDescriptor, incurs_seek_penalty) ==
                   offsetof(DEVICE_SEEK_PENALTY_DESCRIPTOR, IncursSeekPenalty),
               "DEVICE_SEEK_PENALTY_DESCRIPTOR");
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
-static_assert(IOCTL_STORAGE_QUERY_PROPERTY == win::kIoctlStorageQueryProperty, "IOCTL_STORAGE_QUERY_PROPERTY");
-static_assert(DXGI_ERROR_NOT_FOUND == win::kDxgiErrorNotFound, "DXGI_ERROR_NOT_FOUND");
 static_assert(sizeof(Handle) == sizeof(void*), "handles carry pointers");
+
+// Nor the constants the probes compare against or pass on.
+template <typename Sdk, typename Mirror>
+constexpr bool same_value(Sdk sdk, Mirror mirror) {
+    return static_cast<Mirror>(sdk) == mirror;
+}
+static_assert(same_value(S_OK, win::kSOk), "S_OK");
+static_assert(same_value(DXGI_ERROR_NOT_FOUND, win::kDxgiErrorNotFound), "DXGI_ERROR_NOT_FOUND");
+static_assert(same_value(E_NOINTERFACE, win::kENoInterface), "E_NOINTERFACE");
+static_assert(same_value(E_FAIL, win::kEFail), "E_FAIL");
+static_assert(same_value(DXGI_ADAPTER_FLAG_SOFTWARE, win::kDxgiAdapterFlagSoftware), "DXGI_ADAPTER_FLAG_SOFTWARE");
+static_assert(same_value(DXGI_MEMORY_SEGMENT_GROUP_LOCAL, win::kDxgiMemorySegmentGroupLocal),
+              "DXGI_MEMORY_SEGMENT_GROUP_LOCAL");
+static_assert(same_value(ERROR_SUCCESS, win::kErrorSuccess), "ERROR_SUCCESS");
+static_assert(same_value(ERROR_FILE_NOT_FOUND, win::kErrorFileNotFound), "ERROR_FILE_NOT_FOUND");
+static_assert(same_value(ERROR_ACCESS_DENIED, win::kErrorAccessDenied), "ERROR_ACCESS_DENIED");
+static_assert(same_value(ERROR_INSUFFICIENT_BUFFER, win::kErrorInsufficientBuffer), "ERROR_INSUFFICIENT_BUFFER");
+static_assert(same_value(ERROR_MORE_DATA, win::kErrorMoreData), "ERROR_MORE_DATA");
+static_assert(same_value(RelationProcessorCore, win::kRelationProcessorCore), "RelationProcessorCore");
+static_assert(same_value(REG_DWORD, win::kRegDword), "REG_DWORD");
+static_assert(same_value(REG_SZ, win::kRegSz), "REG_SZ");
+static_assert(same_value(DRIVE_UNKNOWN, win::kDriveUnknown), "DRIVE_UNKNOWN");
+static_assert(same_value(DRIVE_NO_ROOT_DIR, win::kDriveNoRootDir), "DRIVE_NO_ROOT_DIR");
+static_assert(same_value(DRIVE_REMOVABLE, win::kDriveRemovable), "DRIVE_REMOVABLE");
+static_assert(same_value(DRIVE_FIXED, win::kDriveFixed), "DRIVE_FIXED");
+static_assert(same_value(DRIVE_REMOTE, win::kDriveRemote), "DRIVE_REMOTE");
+static_assert(same_value(DRIVE_CDROM, win::kDriveCdrom), "DRIVE_CDROM");
+static_assert(same_value(DRIVE_RAMDISK, win::kDriveRamdisk), "DRIVE_RAMDISK");
+static_assert(same_value(FILE_SHARE_READ, win::kFileShareRead), "FILE_SHARE_READ");
+static_assert(same_value(FILE_SHARE_WRITE, win::kFileShareWrite), "FILE_SHARE_WRITE");
+static_assert(same_value(OPEN_EXISTING, win::kOpenExisting), "OPEN_EXISTING");
+static_assert(same_value(IOCTL_STORAGE_QUERY_PROPERTY, win::kIoctlStorageQueryProperty),
+              "IOCTL_STORAGE_QUERY_PROPERTY");
+static_assert(same_value(StorageDeviceSeekPenaltyProperty, win::kStorageDeviceSeekPenaltyProperty),
+              "StorageDeviceSeekPenaltyProperty");
+static_assert(same_value(PropertyStandardQuery, win::kPropertyStandardQuery), "PropertyStandardQuery");
 
 // Written out so that no import library of GUIDs is needed.
 constexpr IID kIidFactory4 = {0x1bc6ea02, 0xef36, 0x464f, {0xbf, 0x0c, 0x21, 0xca, 0x39, 0xe5, 0x16, 0x8a}};
