@@ -54,6 +54,37 @@ TEST(CapabilitiesRequest, SizeQueryThenExactBufferReturnsTheDocument) {
     for (const char* key : {"capabilities", "cpu", "gpus", "memory", "storage"}) EXPECT_TRUE(document.contains(key));
 }
 
+// Each probe fills its own member, but the order is still fixed: CPU, memory,
+// GPUs, drives. Every platform call belongs to one probe, so the calls of a
+// collection must fall into these four runs, in this order.
+TEST(CapabilitiesRequest, ProbesRunInTheirFixedOrder) {
+    MachineProfile profile;
+    profile.number_of_processors = 4;
+    profile.memory_status = MemoryStatusEx{};
+    profile.logical_drives = 1u << 2;
+    profile.drives['C'] = DriveAnswer{};
+    ProfilePlatform platform{profile};
+    collect_capabilities_document({platform, no_nvml, no_tables});
+
+    const auto probe_of = [](const std::string& call) -> std::string {
+        const auto starts = [&call](const char* prefix) { return call.rfind(prefix, 0) == 0; };
+        if (starts("cpuid(") || starts("GetSystemInfo") || starts("GetLogicalProcessorInformationEx") ||
+            starts("GetLastError") || starts("Reg"))
+            return "cpu";
+        if (starts("GlobalMemoryStatusEx")) return "memory";
+        if (starts("GetLogicalDrives") || starts("GetDriveTypeA") || starts("GetDiskFreeSpaceExA") ||
+            starts("CreateFileA") || starts("DeviceIoControl") || starts("CloseHandle"))
+            return "storage";
+        return "gpu";
+    };
+    std::vector<std::string> runs;
+    for (const std::string& call : platform.calls()) {
+        const std::string probe = probe_of(call);
+        if (runs.empty() || runs.back() != probe) runs.push_back(probe);
+    }
+    EXPECT_EQ(runs, (std::vector<std::string>{"cpu", "memory", "gpu", "storage"}));
+}
+
 // The profile platform has no lock of its own: callers sharing it rely on
 // the request lock alone, as the probes do on Windows.
 TEST(CapabilitiesRequest, ConcurrentCallersEachGetACompleteDocument) {
