@@ -14,10 +14,14 @@ namespace {
 namespace fs = std::filesystem;
 using test::read_bytes;
 
+// Run from inside the folder, so that a log of some default name would show.
 TEST(DiagnosticLog, UnsetVariableTouchesNoFile) {
     const test::TempDirectory dir;
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path());
     unsetenv("MRV_SYSINFO_LOG_FILE");
     log_message("[GpuBandwidthEstimator] Таблицы загружены успешно");
+    fs::current_path(previous);
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
