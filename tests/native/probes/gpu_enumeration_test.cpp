@@ -268,9 +268,13 @@ TEST(NvmlPass, FailedHandleLookupFallsBackToTheTableEstimate) {
     ProfilePlatform platform(profile);
     ArchitectureTables tables;
     tables.architectures.push_back({"Ampere", 56, {"RTX 30"}});
+    tables.architectures.push_back({"RDNA3", 10, {"Radeon Pro W7"}});
     const GpuBandwidthEstimator estimator(tables, true);
     const std::vector<GpuInfo> gpus = enumerate(platform, estimator);
     ASSERT_EQ(gpus.size(), 2u);
+    // The adapter without NVML support is estimated too.
+    EXPECT_EQ(gpus[0].architecture, "RDNA3");
+    EXPECT_DOUBLE_EQ(gpus[0].memory_bandwidth_gbs, 480.0);
     EXPECT_TRUE(gpus[1].has_nvml_support);
     EXPECT_EQ(gpus[1].architecture, "Ampere");
     EXPECT_DOUBLE_EQ(gpus[1].memory_bandwidth_gbs, 448.0);
