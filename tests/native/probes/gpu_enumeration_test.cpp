@@ -125,6 +125,26 @@ INSTANTIATE_TEST_SUITE_P(
                     "After:10:integrated"}),
     [](const auto& test_case) { return std::string(test_case.param.label); });
 
+// Beyond the handful of elements that a plain sort orders by insertion (and
+// so stably), equal scores must still keep the enumeration order.
+TEST(Sorting, ManyEqualScoresKeepEnumerationOrder) {
+    std::vector<AdapterAnswer> adapters;
+    std::vector<std::string> high;
+    std::vector<std::string> low;
+    for (int i = 0; i < 48; ++i) {
+        const bool discrete = i % 3 == 1;
+        const std::string name = (discrete ? "d" : "i") + std::to_string(i);
+        adapters.push_back(hardware(std::u16string(name.begin(), name.end()), kIntel, discrete ? kGib : 0));
+        (discrete ? high : low).push_back(name);
+    }
+    ProfilePlatform platform(machine(adapters));
+    const std::vector<GpuInfo> gpus = enumerate(platform);
+    std::vector<std::string> names;
+    for (const GpuInfo& gpu : gpus) names.push_back(gpu.name);
+    high.insert(high.end(), low.begin(), low.end());
+    EXPECT_EQ(names, high);
+}
+
 TEST(AdapterRecord, FieldsComeFromTheDescriptionAndTheLocalSegment) {
     AdapterAnswer answer = hardware(u"NVIDIA GeForce RTX 4090", kNvidia, 24 * kGib);
     answer.desc.shared_system_memory = 16 * kGib;
