@@ -20,6 +20,18 @@ private:
     Module module_;
 };
 
+// A call that lets an exception out has failed like one that crashed. The
+// exception ends here, while the library, which may own its code, is loaded.
+bool call_entry(LibraryCalls& calls, Entry entry, char* buffer, std::int32_t buffer_size,
+                std::int32_t& result) noexcept {
+    try {
+        result = calls.call_capabilities_entry(entry, buffer, buffer_size);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 bool fetch_capabilities_json(LibraryCalls& calls, const std::string& directory, std::string& document,
@@ -38,7 +50,11 @@ bool fetch_capabilities_json(LibraryCalls& calls, const std::string& directory, 
         return false;
     }
 
-    const std::int32_t needed = calls.call_capabilities_entry(entry, nullptr, 0);
+    std::int32_t needed = 0;
+    if (!call_entry(calls, entry, nullptr, 0, needed)) {
+        error = kNoDocumentMessage;
+        return false;
+    }
     if (needed <= 0) {
         error = kBadSizeMessage;
         return false;
@@ -54,8 +70,8 @@ bool fetch_capabilities_json(LibraryCalls& calls, const std::string& directory, 
         return false;
     }
 
-    const std::int32_t length = calls.call_capabilities_entry(entry, buffer.data(), needed);
-    if (length <= 0 || length >= needed) {
+    std::int32_t length = 0;
+    if (!call_entry(calls, entry, buffer.data(), needed, length) || length <= 0 || length >= needed) {
         error = kNoDocumentMessage;
         return false;
     }

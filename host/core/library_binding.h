@@ -33,7 +33,8 @@ inline constexpr const char* kBadSizeMessage = "Библиотека верну�
 inline constexpr const char* kNoDocumentMessage = "Библиотека не смогла сформировать отчёт о системе.";
 
 // True with `document` set to the text the library wrote; false with `error`
-// set to one of the four messages above. The library is unloaded on return.
+// set to one of the four messages above (an exception out of the library is
+// kNoDocumentMessage, like a crash). The library is unloaded on return.
 bool fetch_capabilities_json(LibraryCalls& calls, const std::string& directory, std::string& document,
                              std::string& error);
 

@@ -13,6 +13,18 @@ namespace {
 constexpr Module kModule = 0x7ff10000;
 constexpr Entry kEntry = 0x7ff10420;
 
+// Thrown by a scripted call; counts its live copies.
+class LibraryFault {
+public:
+    explicit LibraryFault(int& alive) : alive_(alive) { ++alive_; }
+    LibraryFault(const LibraryFault& other) : alive_(other.alive_) { ++alive_; }
+    LibraryFault& operator=(const LibraryFault&) = delete;
+    ~LibraryFault() { --alive_; }
+
+private:
+    int& alive_;
+};
+
 // A library whose two answers are scripted. Records what the binding did.
 class ScriptedLibrary final : public LibraryCalls {
 public:
@@ -21,6 +33,7 @@ public:
     std::int32_t size_answer = 0;
     std::string second_text;                     // written into the buffer, NUL included, if it fits
     std::optional<std::int32_t> second_answer;  // default: the text's length
+    std::size_t throwing_call = 0;               // 1 or 2: that call throws instead
 
     std::vector<std::string> loaded_paths;
     std::vector<std::string> looked_up;
@@ -31,6 +44,8 @@ public:
     };
     std::vector<Call> calls;
     std::vector<Module> freed;
+    int faults_alive = 0;
+    bool freed_while_fault_alive = false;
 
     Module load_library(const char* path) override {
         loaded_paths.emplace_back(path);
@@ -45,12 +60,16 @@ public:
         bool zero_filled = true;
         for (std::int32_t i = 0; buffer != nullptr && i < size; ++i) zero_filled = zero_filled && buffer[i] == '\0';
         calls.push_back({buffer == nullptr, size, zero_filled});
+        if (calls.size() == throwing_call) throw LibraryFault(faults_alive);
         if (calls.size() == 1) return size_answer;
         if (buffer != nullptr && static_cast<std::int32_t>(second_text.size()) < size)
             second_text.copy(buffer, second_text.size());
         return second_answer.value_or(static_cast<std::int32_t>(second_text.size()));
     }
-    void free_library(Module module) override { freed.push_back(module); }
+    void free_library(Module module) override {
+        freed_while_fault_alive = freed_while_fault_alive || faults_alive > 0;
+        freed.push_back(module);
+    }
 };
 
 struct Fetched {
@@ -135,6 +154,25 @@ TEST(LibraryBinding, EachFailureHasItsMessageAndUnloadsOnce) {
         EXPECT_EQ(result.document, "untouched") << c.name;
         EXPECT_EQ(library.calls.size(), c.calls_made) << c.name;
         EXPECT_EQ(library.freed, c.loads ? std::vector<Module>{kModule} : std::vector<Module>{}) << c.name;
+    }
+}
+
+// On Windows the thrown object and its destructor may live in the library:
+// the exception has to be over before the library is unloaded.
+TEST(LibraryBinding, ExceptionOutOfEitherCallIsAFailedDocumentEndedBeforeTheUnload) {
+    for (const std::size_t throwing_call : {1u, 2u}) {
+        ScriptedLibrary library;
+        library.size_answer = 10;
+        library.second_text = "{}";
+        library.throwing_call = throwing_call;
+        Fetched result{};
+        EXPECT_NO_THROW(result = fetch(library)) << throwing_call;
+        EXPECT_FALSE(result.ok) << throwing_call;
+        EXPECT_EQ(result.error, "Библиотека не смогла сформировать отчёт о системе.") << throwing_call;
+        EXPECT_EQ(library.calls.size(), throwing_call);
+        EXPECT_EQ(library.freed, std::vector<Module>{kModule}) << throwing_call;
+        EXPECT_FALSE(library.freed_while_fault_alive) << throwing_call;
+        EXPECT_EQ(library.faults_alive, 0) << throwing_call;
     }
 }
 

@@ -6,6 +6,7 @@
 //   FILE RESULT   the same, but return RESULT: a number, or "size" for the
 //                 buffer size given
 //   crash         an access violation inside the call
+//   throw         a C++ exception out of the call
 // Every call and the unload are appended to library_double_log.txt.
 // Built WITHOUT_ENTRY, it exports get_library_version alone.
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -87,6 +89,7 @@ extern "C" __declspec(dllexport) std::int32_t get_system_capabilities_json(char*
     std::string file, result;
     line >> file >> result;
     if (file == "crash") crash();
+    if (file == "throw") throw std::runtime_error("scripted failure");
 
     const std::string text = read_file(directory + file);
     const auto length = static_cast<std::int32_t>(text.size());

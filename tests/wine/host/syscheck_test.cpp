@@ -139,6 +139,9 @@ TEST(SyscheckWithDouble, ExitStatusReportAndCallsFollowTheLibrarysAnswers) {
         {"crash_in_size_query", "crash\n", {}, 1, kNoDocument, "call null 0\n"},
         {"crash_in_second_call", "ok.json\ncrash\n", {{"ok.json", ok}}, 1, kNoDocument,
          two_calls_of + size_of(ok) + " zeroed\n"},
+        {"throw_in_size_query", "throw\n", {}, 1, kNoDocument, "call null 0\ndetach free\n"},
+        {"throw_in_second_call", "ok.json\nthrow\n", {{"ok.json", ok}}, 1, kNoDocument,
+         two_calls_of + size_of(ok) + " zeroed\ndetach free\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
