@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -74,6 +76,9 @@ LlmServerCapability assess(const LlmCase& c) {
     assess_llm_server(cpu, memory, {adapter(true, c.bandwidth, c.vram_bytes)}, llm);
     return llm;
 }
+
+// Cases print as their label, so test listings stay readable.
+void PrintTo(const LlmCase& test_case, std::ostream* out) { *out << test_case.label; }
 
 class LlmServer : public ::testing::TestWithParam<LlmCase> {};
 

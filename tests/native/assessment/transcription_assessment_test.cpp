@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -29,6 +31,9 @@ struct TranscriptionCase {
     CapabilityStatus status;
     std::string warning;  // empty: none
 };
+
+// Cases print as their label, so test listings stay readable.
+void PrintTo(const TranscriptionCase& test_case, std::ostream* out) { *out << test_case.label; }
 
 class Transcription : public ::testing::TestWithParam<TranscriptionCase> {};
 

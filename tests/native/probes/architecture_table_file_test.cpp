@@ -2,6 +2,8 @@
 // "gpu_architectures.json", the flag, the tables and the one log line.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cctype>
 #include <filesystem>
 #include <optional>
@@ -111,6 +113,9 @@ const TableFileCase kCases[] = {
      "unexpected end of input; expected '[', '{', or a literal",
      ""},
 };
+
+// Cases print as their label, so test listings stay readable.
+void PrintTo(const TableFileCase& test_case, std::ostream* out) { *out << test_case.label; }
 
 class TableFile : public ::testing::TestWithParam<TableFileCase> {};
 

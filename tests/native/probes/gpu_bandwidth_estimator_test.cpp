@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <sstream>
 #include <string>
@@ -93,6 +95,9 @@ struct NvmlShortfall {
     bool pass_handle = true;
     bool asks_nvml = true;  // whether the module is looked up at all
 };
+
+// Cases print as their label, so test listings stay readable.
+void PrintTo(const NvmlShortfall& test_case, std::ostream* out) { *out << test_case.label; }
 
 class NvmlFallback : public ::testing::TestWithParam<NvmlShortfall> {};
 

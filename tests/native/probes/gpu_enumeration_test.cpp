@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <climits>
 #include <sstream>
@@ -83,6 +85,9 @@ struct ListingCase {
     std::vector<AdapterAnswer> adapters;
     const char* expected;
 };
+
+// Cases print as their label, so test listings stay readable.
+void PrintTo(const ListingCase& test_case, std::ostream* out) { *out << test_case.label; }
 
 class Listing : public ::testing::TestWithParam<ListingCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -32,6 +34,9 @@ const BindingCase kCases[] = {
     {"only_the_three_entries_are_needed", true, "nvmlDeviceGetBusWidth", nvml::kSuccess, true, true, true, true, true,
      true},
 };
+
+// Cases print as their label, so test listings stay readable.
+void PrintTo(const BindingCase& test_case, std::ostream* out) { *out << test_case.label; }
 
 class Binding : public ::testing::TestWithParam<BindingCase> {};
 

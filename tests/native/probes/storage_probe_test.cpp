@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <map>
 #include <sstream>
@@ -49,6 +51,9 @@ struct StorageCase {
     std::map<char, DriveAnswer> drives;
     const char* expected;
 };
+
+// Cases print as their label, so test listings stay readable.
+void PrintTo(const StorageCase& test_case, std::ostream* out) { *out << test_case.label; }
 
 class Storage : public ::testing::TestWithParam<StorageCase> {};
 
