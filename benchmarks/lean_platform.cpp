@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/profile_answers.h"
 #include "probes/nvml_api.h"
 
 namespace mrv::bench {
@@ -20,37 +21,6 @@ constexpr NvmlDevice kDeviceBase = 0xD0000;
 
 const char* const kNvmlEntries[] = {nvml::kInitV2Name, nvml::kShutdownName, nvml::kDeviceGetHandleByIndexName,
                                     nvml::kDeviceGetClockInfoName, nvml::kDeviceGetBusWidthName};
-
-std::uint32_t next_code_point(const char16_t* wide, std::size_t length, std::size_t& i) {
-    std::uint32_t cp = wide[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(wide[i + 1]) - 0xDC00);
-        ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-        cp = 0xFFFD;
-    }
-    ++i;
-    return cp;
-}
-
-std::int32_t utf8_length(std::uint32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
-
-char* put_utf8(char* out, std::uint32_t cp) {
-    const std::int32_t length = utf8_length(cp);
-    if (length == 1) {
-        *out++ = static_cast<char>(cp);
-        return out;
-    }
-    static const unsigned lead[] = {0, 0, 0xC0, 0xE0, 0xF0};
-    *out++ = static_cast<char>(lead[length] | (cp >> (6 * (length - 1))));
-    for (int shift = 6 * (length - 2); shift >= 0; shift -= 6) *out++ = static_cast<char>(0x80 | ((cp >> shift) & 0x3F));
-    return out;
-}
-
-char root_letter(const char* root) {
-    if (root == nullptr || std::strlen(root) != 3 || root[1] != ':' || root[2] != '\\') return 0;
-    return root[0];
-}
 
 }  // namespace
 
@@ -73,24 +43,7 @@ std::uint32_t LeanPlatform::get_system_info_number_of_processors() { return prof
 
 bool LeanPlatform::get_logical_processor_information_ex(std::uint32_t, std::uint8_t* buffer,
                                                         std::uint32_t& length) {
-    const TopologyAnswer& topology = profile_.topology;
-    if (topology.size_query_error != 0) {
-        last_error_ = topology.size_query_error;
-        return false;
-    }
-    const auto needed = static_cast<std::uint32_t>(topology.buffer.size());
-    if (length < needed || (buffer == nullptr && needed > 0)) {
-        length = needed;
-        last_error_ = win::kErrorInsufficientBuffer;
-        return false;
-    }
-    if (topology.fill_error != 0) {
-        last_error_ = topology.fill_error;
-        return false;
-    }
-    if (needed > 0) std::memcpy(buffer, topology.buffer.data(), needed);
-    length = needed;
-    return true;
+    return answer_topology(profile_.topology, buffer, length, last_error_);
 }
 
 std::uint32_t LeanPlatform::get_last_error() { return last_error_; }
@@ -109,19 +62,7 @@ std::int32_t LeanPlatform::reg_query_value_ex(Handle key, const char* value_name
                                               std::uint8_t* data, std::uint32_t& data_size) {
     for (const Value& value : keys_.at(key - kKeyBase).values) {
         if (value.name != value_name) continue;
-        const auto needed = static_cast<std::uint32_t>(value.answer->data.size());
-        type = value.answer->type;
-        if (data == nullptr) {
-            data_size = needed;
-            return 0;
-        }
-        if (data_size < needed) {
-            data_size = needed;
-            return static_cast<std::int32_t>(win::kErrorMoreData);
-        }
-        if (needed > 0) std::memcpy(data, value.answer->data.data(), needed);
-        data_size = needed;
-        return 0;
+        return answer_registry_value(*value.answer, type, data, data_size);
     }
     return static_cast<std::int32_t>(win::kErrorFileNotFound);
 }
@@ -176,15 +117,7 @@ std::uint32_t LeanPlatform::release(Handle) { return 0; }
 
 std::int32_t LeanPlatform::wide_char_to_multi_byte_utf8(const char16_t* wide, std::int32_t wide_length, char* out,
                                                         std::int32_t out_size) {
-    if (wide == nullptr || wide_length == 0 || out_size < 0) return 0;
-    std::size_t length = static_cast<std::size_t>(wide_length);
-    if (wide_length < 0) length = std::char_traits<char16_t>::length(wide) + 1;
-    std::int32_t size = 0;
-    for (std::size_t i = 0; i < length;) size += utf8_length(next_code_point(wide, length, i));
-    if (out_size == 0) return size;
-    if (out == nullptr || out_size < size) return 0;
-    for (std::size_t i = 0; i < length;) out = put_utf8(out, next_code_point(wide, length, i));
-    return size;
+    return convert_utf16_to_utf8(wide, wide_length, out, out_size);
 }
 
 Handle LeanPlatform::load_library_ex_default_dirs(const char* name) {
@@ -239,12 +172,12 @@ const DriveAnswer* LeanPlatform::drive(char letter) const {
 std::uint32_t LeanPlatform::get_logical_drives() { return profile_.logical_drives; }
 
 std::uint32_t LeanPlatform::get_drive_type(const char* root) {
-    const DriveAnswer* answer = drive(root_letter(root));
+    const DriveAnswer* answer = drive(drive_root_letter(root));
     return answer == nullptr ? win::kDriveNoRootDir : answer->type;
 }
 
 bool LeanPlatform::get_disk_free_space_ex(const char* root, std::uint64_t& free_to_caller, std::uint64_t& total) {
-    const DriveAnswer* answer = drive(root_letter(root));
+    const DriveAnswer* answer = drive(drive_root_letter(root));
     if (answer == nullptr || !answer->free_space_ok) {
         last_error_ = win::kErrorFileNotFound;
         return false;
@@ -255,13 +188,13 @@ bool LeanPlatform::get_disk_free_space_ex(const char* root, std::uint64_t& free_
 }
 
 Handle LeanPlatform::create_file(const char* path, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {
-    const bool device_path = std::strlen(path) == 6 && std::strncmp(path, "\\\\.\\", 4) == 0 && path[5] == ':';
-    const DriveAnswer* answer = device_path ? drive(path[4]) : nullptr;
+    const char letter = volume_path_letter(path);
+    const DriveAnswer* answer = letter != 0 ? drive(letter) : nullptr;
     if (answer == nullptr || !answer->open_ok) {
         last_error_ = win::kErrorAccessDenied;
         return kInvalidHandle;
     }
-    return kFileBase + static_cast<unsigned char>(path[4]);
+    return kFileBase + static_cast<unsigned char>(letter);
 }
 
 bool LeanPlatform::device_io_control(Handle device, std::uint32_t control_code, const void* in, std::uint32_t in_size,
@@ -270,18 +203,7 @@ bool LeanPlatform::device_io_control(Handle device, std::uint32_t control_code, 
     if (answer == nullptr || control_code != win::kIoctlStorageQueryProperty || in == nullptr ||
         in_size < sizeof(StoragePropertyQuery) || out == nullptr || out_size < sizeof(DeviceSeekPenaltyDescriptor))
         return false;
-    StoragePropertyQuery query;
-    std::memcpy(&query, in, sizeof query);
-    if (query.property_id != win::kStorageDeviceSeekPenaltyProperty ||
-        query.query_type != win::kPropertyStandardQuery || !answer->ioctl_ok)
-        return false;
-    DeviceSeekPenaltyDescriptor descriptor;
-    descriptor.version = sizeof descriptor;
-    descriptor.size = sizeof descriptor;
-    descriptor.incurs_seek_penalty = answer->incurs_seek_penalty ? 1 : 0;
-    std::memcpy(out, &descriptor, sizeof descriptor);
-    bytes_returned = sizeof descriptor;
-    return true;
+    return answer_seek_penalty_query(*answer, in, out, bytes_returned);
 }
 
 bool LeanPlatform::close_handle(Handle) { return true; }

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/profile_answers.h"
+
 namespace mrv {
 namespace {
 
@@ -72,37 +74,6 @@ std::string hex_bytes(const std::uint8_t* bytes, std::size_t count) {
         text += digits[bytes[i] & 0xF];
     }
     return text;
-}
-
-// UTF-16 to UTF-8; a lone surrogate gives nothing, or U+FFFD when replace is set.
-std::optional<std::string> utf16_to_utf8(const std::u16string& units, bool replace) {
-    std::string out;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        std::uint32_t cp = units[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(units[i + 1]) - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            if (!replace) return std::nullopt;
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
 }
 
 // The JSON parser has already refused invalid UTF-8, so only the shapes of
@@ -464,9 +435,8 @@ std::string hresult(std::int32_t value) { return hex_word(static_cast<std::uint3
 ordered_json write_desc(const AdapterDesc1& desc) {
     ordered_json out;
     const std::u16string units = description_units(desc);
-    const auto exact = utf16_to_utf8(units, false);
-    out["description"] = exact ? *exact : *utf16_to_utf8(units, true);
-    if (!exact) {
+    out["description"] = utf16_to_utf8(units);
+    if (has_unpaired_surrogate(units)) {
         std::vector<std::uint8_t> bytes;
         for (const char16_t unit : units) {
             bytes.push_back(static_cast<std::uint8_t>(unit >> 8));

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/profile_answers.h"
+
 namespace mrv {
 namespace {
 
@@ -22,43 +24,6 @@ std::string hex(std::uint32_t value) {
         }
     }
     return text;
-}
-
-// UTF-16 to UTF-8 as WideCharToMultiByte(CP_UTF8, 0) does it: unpaired
-// surrogates become U+FFFD.
-std::string utf16_to_utf8(const char16_t* wide, std::size_t length) {
-    std::string out;
-    for (std::size_t i = 0; i < length; ++i) {
-        std::uint32_t cp = wide[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(wide[i + 1]) - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
-
-// "C:\" gives 'C'; anything else gives 0.
-char root_letter(const char* root) {
-    if (root == nullptr || std::strlen(root) != 3 || root[1] != ':' || root[2] != '\\') return 0;
-    return root[0];
 }
 
 }  // namespace
@@ -134,23 +99,7 @@ bool ProfilePlatform::get_logical_processor_information_ex(std::uint32_t relatio
            std::to_string(length) + ")");
     const TopologyAnswer& topology = profile_.topology;
     if (relationship != win::kRelationProcessorCore) violation("GetLogicalProcessorInformationEx: relationship");
-    if (topology.size_query_error != 0) {
-        last_error_ = topology.size_query_error;
-        return false;
-    }
-    const auto needed = static_cast<std::uint32_t>(topology.buffer.size());
-    if (length < needed || (buffer == nullptr && needed > 0)) {
-        length = needed;
-        last_error_ = win::kErrorInsufficientBuffer;
-        return false;
-    }
-    if (topology.fill_error != 0) {
-        last_error_ = topology.fill_error;
-        return false;
-    }
-    if (needed > 0) std::memcpy(buffer, topology.buffer.data(), needed);
-    length = needed;
-    return true;
+    return answer_topology(topology, buffer, length, last_error_);
 }
 
 std::uint32_t ProfilePlatform::get_last_error() {
@@ -175,19 +124,7 @@ std::int32_t ProfilePlatform::reg_query_value_ex(Handle key, const char* value_n
     const auto& values = profile_.registry.at(object->target).values;
     const auto found = values.find(value_name);
     if (found == values.end()) return static_cast<std::int32_t>(win::kErrorFileNotFound);
-    const auto needed = static_cast<std::uint32_t>(found->second.data.size());
-    type = found->second.type;
-    if (data == nullptr) {
-        data_size = needed;
-        return 0;
-    }
-    if (data_size < needed) {
-        data_size = needed;
-        return static_cast<std::int32_t>(win::kErrorMoreData);
-    }
-    if (needed > 0) std::memcpy(data, found->second.data.data(), needed);
-    data_size = needed;
-    return 0;
+    return answer_registry_value(found->second, type, data, data_size);
 }
 
 std::int32_t ProfilePlatform::reg_close_key(Handle key) {
@@ -271,20 +208,7 @@ std::uint32_t ProfilePlatform::release(Handle object) {
 std::int32_t ProfilePlatform::wide_char_to_multi_byte_utf8(const char16_t* wide, std::int32_t wide_length,
                                                            char* out, std::int32_t out_size) {
     record("WideCharToMultiByte(" + std::to_string(wide_length) + "," + std::to_string(out_size) + ")");
-    if (wide == nullptr || wide_length == 0 || out_size < 0) return 0;
-    std::size_t length = 0;
-    if (wide_length < 0) {
-        while (wide[length] != 0) ++length;
-        ++length;  // the terminator is converted too
-    } else {
-        length = static_cast<std::size_t>(wide_length);
-    }
-    const std::string text = utf16_to_utf8(wide, length);
-    const auto size = static_cast<std::int32_t>(text.size());
-    if (out_size == 0) return size;
-    if (out == nullptr || out_size < size) return 0;  // ERROR_INSUFFICIENT_BUFFER
-    std::memcpy(out, text.data(), text.size());
-    return size;
+    return convert_utf16_to_utf8(wide, wide_length, out, out_size);
 }
 
 Handle ProfilePlatform::load_library_ex_default_dirs(const char* name) {
@@ -379,7 +303,7 @@ std::uint32_t ProfilePlatform::get_logical_drives() {
 
 std::uint32_t ProfilePlatform::get_drive_type(const char* root) {
     record(std::string("GetDriveTypeA(") + root + ")");
-    const char letter = root_letter(root);
+    const char letter = drive_root_letter(root);
     const auto found = profile_.drives.find(letter);
     return found == profile_.drives.end() ? win::kDriveNoRootDir : found->second.type;
 }
@@ -387,7 +311,7 @@ std::uint32_t ProfilePlatform::get_drive_type(const char* root) {
 bool ProfilePlatform::get_disk_free_space_ex(const char* root, std::uint64_t& free_to_caller,
                                              std::uint64_t& total) {
     record(std::string("GetDiskFreeSpaceExA(") + root + ")");
-    const auto found = profile_.drives.find(root_letter(root));
+    const auto found = profile_.drives.find(drive_root_letter(root));
     if (found == profile_.drives.end() || !found->second.free_space_ok) {
         last_error_ = win::kErrorFileNotFound;
         return false;
@@ -402,13 +326,13 @@ Handle ProfilePlatform::create_file(const char* path, std::uint32_t desired_acce
     record(std::string("CreateFileA(") + path + "," + std::to_string(desired_access) + "," +
            std::to_string(share_mode) + "," + std::to_string(creation_disposition) + "," +
            std::to_string(flags) + ")");
-    const bool device_path = std::strlen(path) == 6 && std::strncmp(path, "\\\\.\\", 4) == 0 && path[5] == ':';
-    const auto found = device_path ? profile_.drives.find(path[4]) : profile_.drives.end();
+    const char letter = volume_path_letter(path);
+    const auto found = letter != 0 ? profile_.drives.find(letter) : profile_.drives.end();
     if (found == profile_.drives.end() || !found->second.open_ok) {
         last_error_ = win::kErrorAccessDenied;
         return kInvalidHandle;
     }
-    return acquire(ResourceKind::File, std::string(1, path[4]));
+    return acquire(ResourceKind::File, std::string(1, letter));
 }
 
 bool ProfilePlatform::device_io_control(Handle device_handle, std::uint32_t control_code, const void* in,
@@ -425,18 +349,7 @@ bool ProfilePlatform::device_io_control(Handle device_handle, std::uint32_t cont
         violation("DeviceIoControl: unexpected request");
         return false;
     }
-    StoragePropertyQuery query;
-    std::memcpy(&query, in, sizeof query);
-    if (query.property_id != win::kStorageDeviceSeekPenaltyProperty ||
-        query.query_type != win::kPropertyStandardQuery || !answer.ioctl_ok)
-        return false;
-    DeviceSeekPenaltyDescriptor descriptor;
-    descriptor.version = sizeof descriptor;
-    descriptor.size = sizeof descriptor;
-    descriptor.incurs_seek_penalty = answer.incurs_seek_penalty ? 1 : 0;
-    std::memcpy(out, &descriptor, sizeof descriptor);
-    bytes_returned = sizeof descriptor;
-    return true;
+    return answer_seek_penalty_query(answer, in, out, bytes_returned);
 }
 
 bool ProfilePlatform::close_handle(Handle handle) {
