@@ -1,9 +1,9 @@
 #include "boundary/request.h"
 
 #include <cstring>
-#include <mutex>
 
 #include "assessment/capabilities_assessment.h"
+#include "boundary/request_lock.h"
 #include "boundary/snapshot.h"
 #include "document/capabilities_document.h"
 #include "probes/cpu_probe.h"
@@ -12,13 +12,6 @@
 #include "probes/storage_probe.h"
 
 namespace mrv {
-namespace {
-
-// Constant-initialised (std::mutex has a constexpr constructor), so it is
-// usable before any static initialiser of the library has run.
-std::mutex request_lock;
-
-}  // namespace
 
 std::string collect_capabilities_document(const LibraryContext& context) {
     SystemSnapshot snapshot;
@@ -42,7 +35,7 @@ std::int32_t copy_to_caller_buffer(const std::string& text, char* buffer, std::i
 std::int32_t answer_capabilities_request(const LibraryContext& context, char* buffer,
                                          std::int32_t buffer_size) noexcept {
     try {
-        const std::lock_guard<std::mutex> guard(request_lock);
+        const RequestLockGuard guard;
         const std::string text = collect_capabilities_document(context);
         return copy_to_caller_buffer(text, buffer, buffer_size);
     } catch (...) {
