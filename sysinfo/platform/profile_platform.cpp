@@ -146,9 +146,10 @@ bool ProfilePlatform::global_memory_status_ex(MemoryStatusEx& status) {
 
 std::int32_t ProfilePlatform::create_dxgi_factory1_factory4(Handle& factory) {
     record("CreateDXGIFactory1(IDXGIFactory4)");
-    if (profile_.dxgi.factory_result != win::kSOk) return profile_.dxgi.factory_result;
+    // A success code other than S_OK (S_FALSE) still hands out a factory.
+    if (profile_.dxgi.factory_result < 0) return profile_.dxgi.factory_result;
     factory = acquire(ResourceKind::DxgiFactory, "factory");
-    return win::kSOk;
+    return profile_.dxgi.factory_result;
 }
 
 std::int32_t ProfilePlatform::enum_adapters1(Handle factory, std::uint32_t index, Handle& adapter) {

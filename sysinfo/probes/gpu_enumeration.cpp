@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "probes/dxgi_object.h"
+
 namespace mrv {
 namespace {
 
@@ -50,14 +52,16 @@ std::u16string description_text(const AdapterDesc1& desc) {
 
 // The local segment's budget and usage; both stay 0 without IDXGIAdapter3.
 void read_video_memory(Platform& platform, Handle adapter, GpuInfo& gpu) {
-    Handle adapter3 = 0;
-    if (failed(platform.query_interface_adapter3(adapter, adapter3)) || adapter3 == 0) return;
+    Handle queried = 0;
+    const std::int32_t result = platform.query_interface_adapter3(adapter, queried);
+    const DxgiObject adapter3(platform, result, queried);
+    if (!adapter3) return;
     VideoMemoryInfo info;
-    if (platform.query_video_memory_info(adapter3, 0, win::kDxgiMemorySegmentGroupLocal, info) == win::kSOk) {
+    if (platform.query_video_memory_info(adapter3.get(), 0, win::kDxgiMemorySegmentGroupLocal, info) ==
+        win::kSOk) {
         gpu.vram_budget_bytes = info.budget;
         gpu.current_vram_usage_bytes = info.current_usage;
     }
-    platform.release(adapter3);
 }
 
 GpuInfo adapter_record(Platform& platform, const NvmlBinding& nvml, Handle adapter, const AdapterDesc1& desc) {
@@ -78,16 +82,27 @@ GpuInfo adapter_record(Platform& platform, const NvmlBinding& nvml, Handle adapt
 std::vector<GpuInfo> list_adapters(Platform& platform, const NvmlBinding& nvml, Handle factory) {
     std::vector<GpuInfo> gpus;
     for (std::uint32_t index = 0; index < kMaxAdapterIndex; ++index) {
-        Handle adapter = 0;
-        const std::int32_t result = platform.enum_adapters1(factory, index, adapter);
+        Handle found = 0;
+        const std::int32_t result = platform.enum_adapters1(factory, index, found);
         if (result == win::kDxgiErrorNotFound) break;
-        if (failed(result) || adapter == 0) continue;
+        const DxgiObject adapter(platform, result, found);
+        if (!adapter) continue;
         AdapterDesc1 desc;
-        if (!failed(platform.get_desc1(adapter, desc)) && (desc.flags & win::kDxgiAdapterFlagSoftware) == 0)
-            gpus.push_back(adapter_record(platform, nvml, adapter, desc));
-        platform.release(adapter);
+        if (!failed(platform.get_desc1(adapter.get(), desc)) && (desc.flags & win::kDxgiAdapterFlagSoftware) == 0)
+            gpus.push_back(adapter_record(platform, nvml, adapter.get(), desc));
     }
     return gpus;
+}
+
+// The adapters of a new factory, released before the list is returned. Any
+// answer but S_OK gives none, yet a factory handed out with S_FALSE is
+// released too.
+std::vector<GpuInfo> hardware_adapters(Platform& platform, const NvmlBinding& nvml) {
+    Handle created = 0;
+    const std::int32_t result = platform.create_dxgi_factory1_factory4(created);
+    const DxgiObject factory(platform, result, created);
+    if (result != win::kSOk || !factory) return {};
+    return list_adapters(platform, nvml, factory.get());
 }
 
 // The NVML device at the adapter's position in the sorted list, or 0.
@@ -105,10 +120,7 @@ NvmlDevice nvml_device(Platform& platform, const NvmlBinding& nvml, const GpuInf
 
 void enumerate_gpus(Platform& platform, const NvmlBinding& nvml, const GpuBandwidthEstimator& estimator,
                     std::vector<GpuInfo>& gpus) {
-    Handle factory = 0;
-    if (platform.create_dxgi_factory1_factory4(factory) != win::kSOk) return;
-    std::vector<GpuInfo> listed = list_adapters(platform, nvml, factory);
-    platform.release(factory);
+    std::vector<GpuInfo> listed = hardware_adapters(platform, nvml);
 
     std::stable_sort(listed.begin(), listed.end(),
                      [](const GpuInfo& a, const GpuInfo& b) { return a.score > b.score; });

@@ -200,23 +200,37 @@ TEST(AdapterRecord, WithoutAdapter3OrItsQueryBudgetAndUsageStayZero) {
     EXPECT_TRUE(platform.all_released());
 }
 
-TEST(DxgiObjects, FactoryFailureEndsEverythingAtOnce) {
-    MachineProfile profile = machine({hardware(u"NVIDIA", kNvidia, 8 * kGib)});
-    profile.dxgi.factory_result = win::kENoInterface;
-    profile.nvml.present = true;
-    profile.nvml.devices[0] = NvmlDeviceAnswer{nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 384};
-    ProfilePlatform platform(profile);
-    const NvmlBinding nvml = open_nvml_binding(platform);
-    ASSERT_TRUE(nvml.initialised);
-    const std::size_t calls_before = platform.calls().size();
-    std::vector<GpuInfo> gpus;
-    enumerate_gpus(platform, nvml, no_tables(), gpus);
-    EXPECT_TRUE(gpus.empty());
-    // No adapter, no NVML lookup, no measurement: only the failed creation.
-    const std::vector<std::string> calls(platform.calls().begin() + static_cast<std::ptrdiff_t>(calls_before),
-                                         platform.calls().end());
-    EXPECT_EQ(calls, std::vector<std::string>{"CreateDXGIFactory1(IDXGIFactory4)"});
-    EXPECT_TRUE(platform.all_released());
+// A factory that is not created, or handed out with S_FALSE instead of S_OK
+// (released at once): no adapter, no NVML lookup, no measurement.
+TEST(DxgiObjects, AnyFactoryAnswerButSOkEndsEverythingAtOnce) {
+    const struct {
+        std::int32_t result;
+        std::vector<std::string> calls;
+        std::size_t factories;
+    } cases[] = {
+        {win::kENoInterface, {"CreateDXGIFactory1(IDXGIFactory4)"}, 0},
+        {win::kEFail, {"CreateDXGIFactory1(IDXGIFactory4)"}, 0},
+        {1, {"CreateDXGIFactory1(IDXGIFactory4)", "Release()"}, 1},  // S_FALSE
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.result);
+        MachineProfile profile = machine({hardware(u"NVIDIA", kNvidia, 8 * kGib)});
+        profile.dxgi.factory_result = c.result;
+        profile.nvml.present = true;
+        profile.nvml.devices[0] = NvmlDeviceAnswer{nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 384};
+        ProfilePlatform platform(profile);
+        const NvmlBinding nvml = open_nvml_binding(platform);
+        ASSERT_TRUE(nvml.initialised);
+        const std::size_t calls_before = platform.calls().size();
+        std::vector<GpuInfo> gpus;
+        enumerate_gpus(platform, nvml, no_tables(), gpus);
+        EXPECT_TRUE(gpus.empty());
+        const std::vector<std::string> calls(platform.calls().begin() + static_cast<std::ptrdiff_t>(calls_before),
+                                             platform.calls().end());
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(platform.counts(ResourceKind::DxgiFactory).acquired, c.factories);
+        EXPECT_TRUE(platform.all_released()) << (platform.violations().empty() ? "" : platform.violations().front());
+    }
 }
 
 TEST(DxgiObjects, EachObjectIsReleasedOnceAndBeforeTheNextIsAskedFor) {

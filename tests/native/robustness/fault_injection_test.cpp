@@ -436,6 +436,8 @@ const char* fault_name(Fault fault) {
         case Fault::Oversized: return "oversized data";
         case Fault::Empty: return "empty answer";
         case Fault::NotUtf8: return "not UTF-8";
+        case Fault::OtherSuccess: return "success other than S_OK";
+        case Fault::Throws: return "throws";
     }
     return "?";
 }
@@ -473,7 +475,8 @@ TEST(FaultInjection, EveryCallGoingWrongInTurnStillGivesACompleteDocument) {
     std::set<std::size_t> hit;
     for (std::size_t index = 0; index < untouched.log.size(); ++index) {
         const Site site = site_at(untouched.log, index);
-        for (const Fault fault : {Fault::Fail, Fault::FailAfterWriting, Fault::Short, Fault::Oversized, Fault::Empty}) {
+        for (const Fault fault : {Fault::Fail, Fault::FailAfterWriting, Fault::Short, Fault::Oversized, Fault::Empty,
+                                  Fault::OtherSuccess}) {
             const Outcome faulted = collect(index, fault);
             if (!faulted.fault_taken) continue;
             ++cases;
@@ -500,6 +503,38 @@ TEST(FaultInjection, EveryCallGoingWrongInTurnStillGivesACompleteDocument) {
     for (const auto& [fault, count] : by_fault) std::cout << "; " << fault_name(fault) << ": " << count;
     std::cout << "\n";
     RecordProperty("fault_injection_cases", static_cast<int>(cases));
+}
+
+// An exception at any call from the factory's creation to its release (as an
+// allocation failing while a name is converted or a record appended would
+// raise it) ends the request with 0, and every DXGI object acquired until
+// then, the factory, the adapter and its IDXGIAdapter3, is released once.
+TEST(FaultInjection, AnExceptionDuringTheEnumerationReleasesEveryDxgiObject) {
+    const Outcome untouched = collect(0, Fault::None);
+    std::size_t factory_created = 0;
+    while (untouched.log[factory_created].call != Call::CreateDxgiFactory) ++factory_created;
+    std::size_t factory_released = untouched.log.size() - 1;  // the last Release of the collection
+    while (untouched.log[factory_released].call != Call::Release) --factory_released;
+
+    std::map<Call, std::size_t> by_call;
+    for (std::size_t index = factory_created; index < factory_released; ++index) {
+        if (untouched.log[index].call == Call::Release) continue;
+        SCOPED_TRACE("call " + std::to_string(index) + " (kind " +
+                     std::to_string(static_cast<int>(untouched.log[index].call)) + ")");
+        const Outcome thrown = collect(index, Fault::Throws);
+        ASSERT_TRUE(thrown.fault_taken);
+        EXPECT_EQ(thrown.result, 0);
+        EXPECT_TRUE(thrown.all_released)
+            << (thrown.violations.empty() ? "an object is still live" : thrown.violations.front());
+        ++by_call[untouched.log[index].call];
+    }
+    EXPECT_EQ(by_call[Call::WideCharToMultiByte], 4u) << "two passes for each of the two names";
+    EXPECT_EQ(by_call[Call::QueryVideoMemoryInfo], 2u);
+    std::size_t cases = 0;
+    for (const auto& entry : by_call) cases += entry.second;
+    std::cout << "exception cases: " << cases << "\n";
+    RecordProperty("exception_cases", static_cast<int>(cases));
+    EXPECT_EQ(collect(0, Fault::None).document, untouched.document);
 }
 
 // The one way to a document that cannot be written: a platform converter that

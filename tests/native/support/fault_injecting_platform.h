@@ -2,7 +2,8 @@
 // ProfilePlatform, whose ledger then shows what the probes acquired and
 // released), numbers the calls, and at one chosen call answers with a fault
 // instead: the failure Windows would report there, a failure that scribbled
-// over the outputs first, or a success with short, oversized or empty data.
+// over the outputs first, a success with short, oversized or empty data, or
+// an exception where the caller's own code could raise one.
 // Calls that release something still release it before reporting a failure,
 // so the ledger shows whether the probes leak or release twice.
 #pragma once
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,9 @@ enum class Fault {
     Oversized,         // success, reporting more data than the buffer holds, or absurd values
     Empty,             // success with nothing in it: null handle, zero value, zero bytes
     NotUtf8,           // text conversion only: success with bytes that are not UTF-8
+    OtherSuccess,      // factory creation only: the factory handed out with S_FALSE instead of S_OK
+    Throws,            // std::bad_alloc instead of the call, as the caller's allocation just before it
+                       // would raise it; never for Release, which destructors make
 };
 
 struct CallRecord {
@@ -138,7 +143,9 @@ public:
             factory = kBogusHandle;
             return win::kEFail;
         }
-        return inner_.create_dxgi_factory1_factory4(factory);
+        const std::int32_t result = inner_.create_dxgi_factory1_factory4(factory);
+        if (result == win::kSOk && take(Fault::OtherSuccess)) return 1;  // S_FALSE
+        return result;
     }
     std::int32_t enum_adapters1(Handle factory, std::uint32_t index, Handle& adapter) override {
         begin(Call::EnumAdapters1, std::to_string(index));
@@ -319,6 +326,7 @@ private:
     void begin(Call call, std::string detail) {
         current_ = log_.size();
         log_.push_back({call, std::move(detail)});
+        if (take(Fault::Throws)) throw std::bad_alloc();
     }
     bool fault_here() const { return fault_ != Fault::None && current_ == target_; }
     bool take(Fault fault) {
