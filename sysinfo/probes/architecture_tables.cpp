@@ -75,24 +75,26 @@ ArchitectureTables read_architecture_tables(std::istream& in) {
     return tables;
 }
 
-std::optional<ArchitectureTables> load_tables(const char* path) noexcept {
+bool load_tables(const char* path, const std::function<void(ArchitectureTables&&)>& take) noexcept {
     try {
         // Binary: the bytes reach the parser unchanged (a text-mode read on
         // Windows would stop at a 0x1A byte).
         std::ifstream file(path, std::ios::binary);
         if (!file.is_open()) {
             log_message(kOpenFailed);
-            return std::nullopt;
+            return false;
         }
-        std::optional<ArchitectureTables> tables = read_architecture_tables(file);
-        log_message(kLoaded);
-        return tables;
+        // Made first, so that nothing can fail once the tables are taken.
+        const std::string loaded = kLoaded;
+        take(read_architecture_tables(file));
+        log_message(loaded);
+        return true;
     } catch (const std::exception& error) {
         log_parse_failure(error.what());
     } catch (...) {
         // Nothing but standard exceptions is expected; none may leave library load.
     }
-    return std::nullopt;
+    return false;
 }
 
 }  // namespace mrv

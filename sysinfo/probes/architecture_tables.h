@@ -3,8 +3,8 @@
 // library's key order), pattern lists in the file's order.
 #pragma once
 
+#include <functional>
 #include <istream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +34,10 @@ struct ArchitectureTables {
 // library's exceptions on malformed text or a value of the wrong kind.
 ArchitectureTables read_architecture_tables(std::istream& in);
 
-// Opens path, reads it and writes exactly one diagnostic-log line with the
-// outcome. Empty when the file cannot be opened or fails to read; never throws.
-std::optional<ArchitectureTables> load_tables(const char* path) noexcept;
+// Opens path, reads it and hands the tables to `take`, whose work is part of
+// the read: a standard exception out of either fails the load. Writes
+// exactly one diagnostic-log line with the outcome. True when the tables
+// were read and taken; never throws.
+bool load_tables(const char* path, const std::function<void(ArchitectureTables&&)>& take) noexcept;
 
 }  // namespace mrv

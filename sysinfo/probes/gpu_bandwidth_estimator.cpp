@@ -25,21 +25,27 @@ std::vector<GpuBandwidthEstimator::IndexedPattern> GpuBandwidthEstimator::index_
     return index;
 }
 
-GpuBandwidthEstimator::GpuBandwidthEstimator(const char* table_path)
-    : GpuBandwidthEstimator(load_tables(table_path)) {}
+GpuBandwidthEstimator::GpuBandwidthEstimator(const char* table_path) {
+    loaded_ = load_tables(table_path, [this](ArchitectureTables&& tables) { adopt(std::move(tables)); });
+}
 
-GpuBandwidthEstimator::GpuBandwidthEstimator(std::optional<ArchitectureTables> tables)
-    : GpuBandwidthEstimator(tables ? std::move(*tables) : ArchitectureTables{}, tables.has_value()) {}
+GpuBandwidthEstimator::GpuBandwidthEstimator(ArchitectureTables tables, bool loaded) : loaded_(loaded) {
+    adopt(std::move(tables));
+}
 
-GpuBandwidthEstimator::GpuBandwidthEstimator(ArchitectureTables tables, bool loaded)
-    : architectures_(std::move(tables.architectures)),
-      memory_types_(std::move(tables.memory_types)),
-      mobile_patterns_(std::move(tables.mobile_patterns)),
-      igpu_patterns_(std::move(tables.igpu_patterns)),
-      loaded_(loaded),
-      architecture_index_(index_patterns(architectures_)),
-      memory_type_index_(index_patterns(memory_types_)) {
-    for (const std::string& pattern : mobile_patterns_) mobile_index_.push_back({byte_pair_summary(pattern), 0, pattern});
+void GpuBandwidthEstimator::adopt(ArchitectureTables&& tables) {
+    std::vector<IndexedPattern> architecture_index = index_patterns(tables.architectures);
+    std::vector<IndexedPattern> memory_type_index = index_patterns(tables.memory_types);
+    std::vector<IndexedPattern> mobile_index;
+    for (const std::string& pattern : tables.mobile_patterns)
+        mobile_index.push_back({byte_pair_summary(pattern), 0, pattern});
+    architectures_ = std::move(tables.architectures);
+    memory_types_ = std::move(tables.memory_types);
+    mobile_patterns_ = std::move(tables.mobile_patterns);
+    igpu_patterns_ = std::move(tables.igpu_patterns);
+    architecture_index_ = std::move(architecture_index);
+    memory_type_index_ = std::move(memory_type_index);
+    mobile_index_ = std::move(mobile_index);
 }
 
 bool GpuBandwidthEstimator::name_matches(const std::string& name, const std::string& pattern) const {

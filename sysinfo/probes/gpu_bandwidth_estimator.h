@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +16,9 @@ namespace mrv {
 
 class GpuBandwidthEstimator {
 public:
-    // Loads the tables from table_path (relative: the current directory) and
-    // logs the outcome as one diagnostic-log line.
+    // Loads the tables from table_path (relative: the current directory),
+    // indexing included, and logs the outcome as one diagnostic-log line.
+    // Never throws: it runs in the library's static initialiser.
     explicit GpuBandwidthEstimator(const char* table_path = "gpu_architectures.json");
     // Tables already read elsewhere (tests, tools); loaded false reads as no tables.
     GpuBandwidthEstimator(ArchitectureTables tables, bool loaded);
@@ -58,7 +58,8 @@ private:
     template <typename Entry>
     static std::vector<IndexedPattern> index_patterns(const std::vector<Entry>& entries);
 
-    explicit GpuBandwidthEstimator(std::optional<ArchitectureTables> tables);
+    // Indexes the tables, then takes them: a failure leaves the estimator without any.
+    void adopt(ArchitectureTables&& tables);
 
     static Name summarised(const std::string& name);
     // Position in its table of the first entry with a pattern in the name, or -1.
