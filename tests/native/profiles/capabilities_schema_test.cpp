@@ -57,7 +57,14 @@ TEST(CapabilitiesSchema, BuilderDocumentsAtTheLimitsConform) {
     assess_capabilities(extreme);
     extreme.cpu.estimated_flops = std::numeric_limits<double>::quiet_NaN();  // written null
     extreme.gpus[0].memory_bandwidth_gbs = std::numeric_limits<double>::infinity();
-    for (const SystemSnapshot* snapshot : {&untouched, &extreme}) {
+    // A status outside the three is written "unknown".
+    SystemSnapshot out_of_range = untouched;
+    out_of_range.transcription.status = static_cast<CapabilityStatus>(3);
+    out_of_range.llm_server.status = static_cast<CapabilityStatus>(-1);
+    const json written = json::parse(build_capabilities_json(out_of_range))["capabilities"];
+    ASSERT_EQ(written["transcription"]["status"], "unknown");
+    ASSERT_EQ(written["llm_server"]["status"], "unknown");
+    for (const SystemSnapshot* snapshot : {&untouched, &extreme, &out_of_range}) {
         const auto problems = JsonSchemaValidator::validate(schema(), json::parse(build_capabilities_json(*snapshot)));
         EXPECT_TRUE(problems.empty()) << joined(problems);
     }
@@ -91,7 +98,7 @@ TEST(CapabilitiesSchema, RefusesDocumentsThatBreakIt) {
         {"/cpu/brand", nullptr, true, "$.cpu: required key \"brand\" is missing"},
         {"/capabilities/transcription/status", "great", false,
          "$.capabilities.transcription.status: \"great\" is not one of"},
-        {"/capabilities/llm_server/status", "unknown", false, "$.capabilities.llm_server.status: \"unknown\" is not"},
+        {"/capabilities/llm_server/status", "Ok", false, "$.capabilities.llm_server.status: \"Ok\" is not one of"},
         {"/capabilities/llm_server/recommended_mode", "fast", false,
          "$.capabilities.llm_server.recommended_mode: \"fast\" is not one of"},
         {"/capabilities/llm_server/best_gpu_index", -2, false,
