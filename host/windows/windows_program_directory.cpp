@@ -6,10 +6,17 @@
 
 namespace mrv::syscheck {
 
+namespace {
+
+// The module path is in the ANSI code page, whose lead bytes IsDBCSLeadByte knows.
+bool is_ansi_lead_byte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+}  // namespace
+
 std::string get_program_directory() {
     char path[kModulePathCapacity] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, static_cast<DWORD>(kModulePathCapacity));
-    return directory_from_module_path(path, length);
+    return directory_from_module_path(path, length, is_ansi_lead_byte);
 }
 
 }  // namespace mrv::syscheck
