@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/profile_answers.h"
+#include "machine_profiles/profile_answers.h"
 #include "probes/nvml_api.h"
 
 namespace mrv::bench {

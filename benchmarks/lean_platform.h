@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/machine_profile.h"
+#include "machine_profiles/machine_profile.h"
 #include "platform/platform.h"
 
 namespace mrv::bench {

@@ -1,4 +1,4 @@
-#include "platform/profile_json.h"
+#include "machine_profiles/profile_json.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/profile_answers.h"
+#include "machine_profiles/profile_answers.h"
 
 namespace mrv {
 namespace {

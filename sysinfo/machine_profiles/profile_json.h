@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/machine_profile.h"
+#include "machine_profiles/machine_profile.h"
 
 namespace mrv {
 

@@ -1,10 +1,10 @@
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "platform/profile_answers.h"
+#include "machine_profiles/profile_answers.h"
 
 namespace mrv {
 namespace {

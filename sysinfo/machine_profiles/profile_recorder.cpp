@@ -1,4 +1,4 @@
-#include "platform/profile_recorder.h"
+#include "machine_profiles/profile_recorder.h"
 
 #include <cstring>
 #include <utility>

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "platform/machine_profile.h"
+#include "machine_profiles/machine_profile.h"
 #include "platform/platform.h"
 
 namespace mrv {

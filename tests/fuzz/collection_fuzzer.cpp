@@ -14,7 +14,7 @@
 
 #include "boundary/request.h"
 #include "fuzz_check.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/nvml_binding.h"
 
 namespace {

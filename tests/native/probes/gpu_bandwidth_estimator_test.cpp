@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/nvml_binding.h"
 
 namespace mrv {

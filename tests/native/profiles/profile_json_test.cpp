@@ -1,4 +1,4 @@
-#include "platform/profile_json.h"
+#include "machine_profiles/profile_json.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "../support/temp_directory.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/wide_to_utf8.h"
 
 namespace mrv {

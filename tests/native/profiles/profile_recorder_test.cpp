@@ -1,6 +1,6 @@
 // The recording decorator over a profile platform standing in for Windows:
 // what it records must replay with the very same calls and answers.
-#include "platform/profile_recorder.h"
+#include "machine_profiles/profile_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "boundary/request.h"
-#include "platform/profile_json.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_json.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/nvml_binding.h"
 #include "profile_files.h"
 

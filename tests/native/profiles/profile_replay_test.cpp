@@ -1,7 +1,7 @@
 // Every machine profile of tests/profiles through the library's whole
 // pipeline: the document must match its checked expected document byte for
 // byte (the document, then the one line break sysinfo_replay prints).
-#include "platform/profile_replay.h"
+#include "machine_profiles/profile_replay.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/profile_json.h"
+#include "machine_profiles/profile_json.h"
 #include "profile_files.h"
 
 namespace mrv {

@@ -16,7 +16,7 @@
 
 #include "boundary/request.h"
 #include "document/capabilities_document.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "../support/fault_injecting_platform.h"
 
 namespace mrv {
