@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "probes/nvml_device_matching.h"
+
 namespace mrv {
 namespace {
 
@@ -73,10 +75,16 @@ GpuInfo adapter_record(Platform& platform, const NvmlBinding& nvml, Handle adapt
     return gpu;
 }
 
+// A listed adapter and the PCI identity its NVML device must show.
+struct ListedAdapter {
+    GpuInfo gpu;
+    PciIdentity identity;
+};
+
 // Every hardware adapter of the factory, each released before the next index.
 // An index whose adapter or description cannot be had is skipped.
-std::vector<GpuInfo> list_adapters(Platform& platform, const NvmlBinding& nvml, Handle factory) {
-    std::vector<GpuInfo> gpus;
+std::vector<ListedAdapter> list_adapters(Platform& platform, const NvmlBinding& nvml, Handle factory) {
+    std::vector<ListedAdapter> gpus;
     for (std::uint32_t index = 0; index < kMaxAdapterIndex; ++index) {
         Handle adapter = 0;
         const std::int32_t result = platform.enum_adapters1(factory, index, adapter);
@@ -84,21 +92,11 @@ std::vector<GpuInfo> list_adapters(Platform& platform, const NvmlBinding& nvml, 
         if (failed(result) || adapter == 0) continue;
         AdapterDesc1 desc;
         if (!failed(platform.get_desc1(adapter, desc)) && (desc.flags & win::kDxgiAdapterFlagSoftware) == 0)
-            gpus.push_back(adapter_record(platform, nvml, adapter, desc));
+            gpus.push_back({adapter_record(platform, nvml, adapter, desc),
+                            PciIdentity{desc.vendor_id, desc.device_id, desc.sub_sys_id}});
         platform.release(adapter);
     }
     return gpus;
-}
-
-// The NVML device at the adapter's position in the sorted list, or 0.
-NvmlDevice nvml_device(Platform& platform, const NvmlBinding& nvml, const GpuInfo& gpu, std::size_t position) {
-    if (!gpu.has_nvml_support || !nvml.initialised || nvml.device_get_handle_by_index == 0) return 0;
-    NvmlDevice device = 0;
-    const auto index = static_cast<std::uint32_t>(position);
-    if (platform.call_nvml_device_get_handle_by_index(nvml.device_get_handle_by_index, index, device) !=
-        nvml::kSuccess)
-        return 0;
-    return device;
 }
 
 }  // namespace
@@ -107,15 +105,19 @@ void enumerate_gpus(Platform& platform, const NvmlBinding& nvml, const GpuBandwi
                     std::vector<GpuInfo>& gpus) {
     Handle factory = 0;
     if (platform.create_dxgi_factory1_factory4(factory) != win::kSOk) return;
-    std::vector<GpuInfo> listed = list_adapters(platform, nvml, factory);
+    std::vector<ListedAdapter> listed = list_adapters(platform, nvml, factory);
     platform.release(factory);
 
     std::stable_sort(listed.begin(), listed.end(),
-                     [](const GpuInfo& a, const GpuInfo& b) { return a.score > b.score; });
-    for (std::size_t position = 0; position < listed.size(); ++position)
-        estimator.estimate(platform, listed[position], nvml_device(platform, nvml, listed[position], position));
+                     [](const ListedAdapter& a, const ListedAdapter& b) { return a.gpu.score > b.gpu.score; });
+    NvmlDeviceMatcher devices(platform, nvml);
+    for (std::size_t position = 0; position < listed.size(); ++position) {
+        ListedAdapter& adapter = listed[position];
+        estimator.estimate(platform, adapter.gpu,
+                           devices.device_for(adapter.gpu, adapter.identity, static_cast<std::uint32_t>(position)));
+    }
 
-    gpus.insert(gpus.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+    for (ListedAdapter& adapter : listed) gpus.push_back(std::move(adapter.gpu));
 }
 
 }  // namespace mrv
