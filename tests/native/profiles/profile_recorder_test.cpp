@@ -71,6 +71,33 @@ TEST_P(RecordedProfile, ReplaysWithTheSameCallsAndDocument) {
 INSTANTIATE_TEST_SUITE_P(MachineClasses, RecordedProfile, testing::ValuesIn(test::profile_names()),
                          [](const testing::TestParamInfo<std::string>& param) { return param.param; });
 
+// Real machines bring NVML's count, PCI identities and both clocks: the
+// devices found away from their adapter's position must replay so too.
+class RecordedRealMachine : public testing::TestWithParam<std::string> {};
+
+TEST_P(RecordedRealMachine, ReplaysWithTheSameCallsAndDocument) {
+    expect_same_replay(read_machine_profile(test::profile_text(GetParam(), test::kRealMachineDirectory)));
+}
+
+INSTANTIATE_TEST_SUITE_P(PublishedFigures, RecordedRealMachine,
+                         testing::ValuesIn(test::profile_names(test::kRealMachineDirectory)),
+                         [](const testing::TestParamInfo<std::string>& param) { return param.param; });
+
+TEST(RecordingPlatform, KeepsWhatNvmlAnsweredForDevicesFoundByIdentity) {
+    MachineProfile machine = read_machine_profile(test::profile_text("rtx4090_display_rtx3090_lower_bus",
+                                                                     test::kRealMachineDirectory));
+    const MachineProfile recorded = record(machine).recorded;
+    EXPECT_EQ(recorded.nvml.device_count, 2u);
+    ASSERT_EQ(recorded.nvml.devices.size(), 2u);
+    for (const auto& [index, device] : recorded.nvml.devices) {
+        const NvmlDeviceAnswer& real = machine.nvml.devices.at(index);
+        EXPECT_EQ(device.pci_device_id, real.pci_device_id) << index;
+        EXPECT_EQ(device.pci_sub_system_id, real.pci_sub_system_id) << index;
+        EXPECT_EQ(device.max_memory_clock_mhz, real.max_memory_clock_mhz) << index;
+        EXPECT_EQ(device.memory_clock_mhz, 0u) << "the current clock is never asked for";
+    }
+}
+
 const char kProcessorKey[] = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 
 // Answers beyond the machine classes: each failure the probes absorb must be
