@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/profile_answers.h"
+#include "machine_profiles/profile_answers.h"
 #include "probes/nvml_api.h"
 
 namespace mrv::bench {
@@ -19,8 +19,10 @@ constexpr Handle kNvmlModule = 0x4E564D4C;
 constexpr Symbol kSymbolBase = 0x5000;
 constexpr NvmlDevice kDeviceBase = 0xD0000;
 
-const char* const kNvmlEntries[] = {nvml::kInitV2Name, nvml::kShutdownName, nvml::kDeviceGetHandleByIndexName,
-                                    nvml::kDeviceGetClockInfoName, nvml::kDeviceGetBusWidthName};
+const char* const kNvmlEntries[] = {nvml::kInitV2Name,          nvml::kShutdownName,
+                                    nvml::kDeviceGetHandleByIndexName, nvml::kDeviceGetCountName,
+                                    nvml::kDeviceGetPciInfoV3Name,     nvml::kDeviceGetMaxClockInfoName,
+                                    nvml::kDeviceGetBusWidthName};
 
 }  // namespace
 
@@ -148,12 +150,27 @@ std::int32_t LeanPlatform::call_nvml_device_get_handle_by_index(Symbol, std::uin
     return nvml::kSuccess;
 }
 
-std::int32_t LeanPlatform::call_nvml_device_get_clock_info(Symbol, NvmlDevice device, std::uint32_t clock_type,
-                                                           std::uint32_t& clock) {
+std::int32_t LeanPlatform::call_nvml_device_get_count(Symbol, std::uint32_t& count) {
+    if (profile_.nvml.count_result != nvml::kSuccess) return profile_.nvml.count_result;
+    count = profile_.nvml.device_count;
+    return nvml::kSuccess;
+}
+
+std::int32_t LeanPlatform::call_nvml_device_get_pci_info_v3(Symbol, NvmlDevice device, NvmlPciInfo& pci) {
+    const NvmlDeviceAnswer& answer = profile_.nvml.devices.at(static_cast<std::uint32_t>(device - kDeviceBase));
+    if (answer.pci_result != nvml::kSuccess) return answer.pci_result;
+    pci.pci_device_id = answer.pci_device_id;
+    pci.pci_sub_system_id = answer.pci_sub_system_id;
+    return nvml::kSuccess;
+}
+
+// The library asks only for the maximum clock.
+std::int32_t LeanPlatform::call_nvml_device_clock_query(Symbol, NvmlDevice device, std::uint32_t clock_type,
+                                                        std::uint32_t& clock) {
     const NvmlDeviceAnswer& answer = profile_.nvml.devices.at(static_cast<std::uint32_t>(device - kDeviceBase));
     if (clock_type != nvml::kClockMem) return nvml::kErrorNotSupported;
-    if (answer.clock_result != nvml::kSuccess) return answer.clock_result;
-    clock = answer.memory_clock_mhz;
+    if (answer.max_clock_result != nvml::kSuccess) return answer.max_clock_result;
+    clock = answer.max_memory_clock_mhz;
     return nvml::kSuccess;
 }
 

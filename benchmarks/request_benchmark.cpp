@@ -19,7 +19,7 @@
 #include "document/capabilities_document.h"
 #include "lean_platform.h"
 #include "load_time_state.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "platform_calls.h"
 #include "probes/cpu_probe.h"
 #include "probes/gpu_enumeration.h"

@@ -98,7 +98,7 @@ MachineProfile desktop() {
     set_memory(profile, 32 * kGib, 20 * kGib);
     profile.dxgi.adapters = {adapter(u"NVIDIA GeForce RTX 4070", 0x10DE, 12 * kGib, 16 * kGib), software_renderer()};
     profile.nvml.present = true;
-    profile.nvml.devices[0] = {nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 192};
+    profile.nvml.devices[0] = working_nvml_device(profile.dxgi.adapters[0].desc, 10501, 192);
     add_drive(profile, 'C', win::kDriveFixed, 1000 * kGib, true);
     return profile;
 }
@@ -114,7 +114,7 @@ MachineProfile workstation() {
                              adapter(u"Intel(R) UHD Graphics 770", 0x8086, 128 * 1048576ull, 64 * kGib),
                              software_renderer()};
     profile.nvml.present = true;
-    profile.nvml.devices[0] = {nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 384};
+    profile.nvml.devices[0] = working_nvml_device(profile.dxgi.adapters[0].desc, 10501, 384);
     add_drive(profile, 'A', win::kDriveRemovable, 0, false);
     const char fixed[] = "CDEFGHIJ";
     for (std::uint64_t i = 0; i < 8; ++i) add_drive(profile, fixed[i], win::kDriveFixed, (i + 1) * 500 * kGib, i % 2 == 0);

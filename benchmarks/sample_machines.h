@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/machine_profile.h"
+#include "machine_profiles/machine_profile.h"
 
 namespace mrv::bench {
 

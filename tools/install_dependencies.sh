@@ -2,10 +2,11 @@
 # Installs, from Debian's packages, whatever the build and the tests need and
 # the machine lacks. Safe to run again; does nothing when all is present.
 set -eu
+root="$(cd "$(dirname "$0")/.." && pwd)"
 
 packages="cmake ninja-build g++ git
 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev
+libgtest-dev googletest libbenchmark-dev
 wine64 xvfb xauth libgl1-mesa-dri
 clang-14 libclang-rt-14-dev valgrind"
 
@@ -25,3 +26,5 @@ if [ -n "$missing" ]; then
   # shellcheck disable=SC2086
   $sudo_prefix apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
+
+"$root/tools/fetch_nlohmann_json.sh" "$root/build/deps"

@@ -5,6 +5,7 @@
 // ProfilePlatform answers from a recorded or hand-written machine profile.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace mrv {
@@ -76,6 +77,21 @@ struct DeviceSeekPenaltyDescriptor {
     std::uint8_t padding[3] = {};
 };
 static_assert(sizeof(DeviceSeekPenaltyDescriptor) == 12, "DEVICE_SEEK_PENALTY_DESCRIPTOR is 12 bytes");
+
+// Mirror of NVML's nvmlPciInfo_t as nvmlDeviceGetPciInfo_v3 fills it (68
+// bytes). The two identifiers sit at the same offsets in every version.
+struct NvmlPciInfo {
+    char bus_id_legacy[16] = {};
+    std::uint32_t domain = 0;
+    std::uint32_t bus = 0;
+    std::uint32_t device = 0;
+    std::uint32_t pci_device_id = 0;      // device ID << 16 | vendor ID
+    std::uint32_t pci_sub_system_id = 0;  // laid out as DXGI's SubSysId
+    char bus_id[32] = {};
+};
+static_assert(sizeof(NvmlPciInfo) == 68, "nvmlPciInfo_t is 68 bytes");
+static_assert(offsetof(NvmlPciInfo, pci_device_id) == 28 && offsetof(NvmlPciInfo, pci_sub_system_id) == 32,
+              "nvmlPciInfo_t identifiers at bytes 28 and 32");
 
 // Platform constants the probes compare against, with their SDK names.
 namespace win {
@@ -160,8 +176,11 @@ public:
     virtual std::int32_t call_nvml_init_v2(Symbol entry) = 0;
     virtual std::int32_t call_nvml_device_get_handle_by_index(Symbol entry, std::uint32_t index,
                                                               NvmlDevice& device) = 0;
-    virtual std::int32_t call_nvml_device_get_clock_info(Symbol entry, NvmlDevice device,
-                                                         std::uint32_t clock_type, std::uint32_t& clock) = 0;
+    virtual std::int32_t call_nvml_device_get_count(Symbol entry, std::uint32_t& count) = 0;
+    virtual std::int32_t call_nvml_device_get_pci_info_v3(Symbol entry, NvmlDevice device, NvmlPciInfo& pci) = 0;
+    // nvmlDeviceGetClockInfo and nvmlDeviceGetMaxClockInfo share this shape; `entry` says which is called.
+    virtual std::int32_t call_nvml_device_clock_query(Symbol entry, NvmlDevice device, std::uint32_t clock_type,
+                                                      std::uint32_t& clock) = 0;
     virtual std::int32_t call_nvml_device_get_bus_width(Symbol entry, NvmlDevice device,
                                                         std::uint32_t& bus_width) = 0;
 

@@ -81,7 +81,10 @@ constexpr IID kIidAdapter3 = {0x645967a4, 0x1392, 0x4310, {0xa7, 0x98, 0x80, 0x5
 // NVML entry points as the vendor publishes them (nvmlDevice_t is a pointer).
 using NvmlInit = int(__cdecl*)();
 using NvmlDeviceGetHandleByIndex = int(__cdecl*)(unsigned int, void**);
-using NvmlDeviceGetClockInfo = int(__cdecl*)(void*, int, unsigned int*);
+using NvmlDeviceGetCount = int(__cdecl*)(unsigned int*);
+using NvmlDeviceGetPciInfo = int(__cdecl*)(void*, NvmlPciInfo*);
+// nvmlDeviceGetClockInfo and nvmlDeviceGetMaxClockInfo alike.
+using NvmlDeviceClockQuery = int(__cdecl*)(void*, int, unsigned int*);
 using NvmlDeviceGetBusWidth = int(__cdecl*)(void*, unsigned int*);
 
 template <typename T>
@@ -215,11 +218,22 @@ std::int32_t WindowsPlatform::call_nvml_device_get_handle_by_index(Symbol entry,
     return status;
 }
 
-std::int32_t WindowsPlatform::call_nvml_device_get_clock_info(Symbol entry, NvmlDevice device,
-                                                              std::uint32_t clock_type, std::uint32_t& clock) {
+std::int32_t WindowsPlatform::call_nvml_device_get_count(Symbol entry, std::uint32_t& count) {
+    unsigned int value = count;
+    const int status = entry_point<NvmlDeviceGetCount>(entry)(&value);
+    count = value;
+    return status;
+}
+
+std::int32_t WindowsPlatform::call_nvml_device_get_pci_info_v3(Symbol entry, NvmlDevice device, NvmlPciInfo& pci) {
+    return entry_point<NvmlDeviceGetPciInfo>(entry)(as<void>(device), &pci);
+}
+
+std::int32_t WindowsPlatform::call_nvml_device_clock_query(Symbol entry, NvmlDevice device,
+                                                           std::uint32_t clock_type, std::uint32_t& clock) {
     unsigned int value = clock;
     const int status =
-        entry_point<NvmlDeviceGetClockInfo>(entry)(as<void>(device), static_cast<int>(clock_type), &value);
+        entry_point<NvmlDeviceClockQuery>(entry)(as<void>(device), static_cast<int>(clock_type), &value);
     clock = value;
     return status;
 }

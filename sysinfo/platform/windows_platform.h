@@ -39,8 +39,10 @@ public:
     std::int32_t call_nvml_init_v2(Symbol entry) override;
     std::int32_t call_nvml_device_get_handle_by_index(Symbol entry, std::uint32_t index,
                                                       NvmlDevice& device) override;
-    std::int32_t call_nvml_device_get_clock_info(Symbol entry, NvmlDevice device, std::uint32_t clock_type,
-                                                 std::uint32_t& clock) override;
+    std::int32_t call_nvml_device_get_count(Symbol entry, std::uint32_t& count) override;
+    std::int32_t call_nvml_device_get_pci_info_v3(Symbol entry, NvmlDevice device, NvmlPciInfo& pci) override;
+    std::int32_t call_nvml_device_clock_query(Symbol entry, NvmlDevice device, std::uint32_t clock_type,
+                                              std::uint32_t& clock) override;
     std::int32_t call_nvml_device_get_bus_width(Symbol entry, NvmlDevice device,
                                                 std::uint32_t& bus_width) override;
 

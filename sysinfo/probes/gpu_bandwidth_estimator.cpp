@@ -94,12 +94,15 @@ double GpuBandwidthEstimator::measure_with_nvml(Platform& platform, NvmlDevice d
     // points are resolved afresh at each use.
     const Handle module = platform.get_module_handle(nvml::kLibraryName);
     if (module == 0) return 0.0;
-    const Symbol clock_info = platform.get_proc_address(module, nvml::kDeviceGetClockInfoName);
+    // The maximum memory clock: the current one is a power state's (405 MHz
+    // at rest, a little below the maximum under load), not the memory's.
+    const Symbol max_clock_info = platform.get_proc_address(module, nvml::kDeviceGetMaxClockInfoName);
     const Symbol bus_width_entry = platform.get_proc_address(module, nvml::kDeviceGetBusWidthName);
-    if (clock_info == 0 || bus_width_entry == 0) return 0.0;
+    if (max_clock_info == 0 || bus_width_entry == 0) return 0.0;
     std::uint32_t clock_mhz = 0;
     std::uint32_t bus_width_bits = 0;
-    if (platform.call_nvml_device_get_clock_info(clock_info, device, nvml::kClockMem, clock_mhz) != nvml::kSuccess)
+    if (platform.call_nvml_device_clock_query(max_clock_info, device, nvml::kClockMem, clock_mhz) !=
+        nvml::kSuccess)
         return 0.0;
     if (platform.call_nvml_device_get_bus_width(bus_width_entry, device, bus_width_bits) != nvml::kSuccess)
         return 0.0;

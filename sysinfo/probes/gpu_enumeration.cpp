@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "probes/dxgi_object.h"
+#include "probes/nvml_device_matching.h"
 
 namespace mrv {
 namespace {
@@ -77,10 +78,16 @@ GpuInfo adapter_record(Platform& platform, const NvmlBinding& nvml, Handle adapt
     return gpu;
 }
 
+// A listed adapter and the PCI identity its NVML device must show.
+struct ListedAdapter {
+    GpuInfo gpu;
+    PciIdentity identity;
+};
+
 // Every hardware adapter of the factory, each released before the next index.
 // An index whose adapter or description cannot be had is skipped.
-std::vector<GpuInfo> list_adapters(Platform& platform, const NvmlBinding& nvml, Handle factory) {
-    std::vector<GpuInfo> gpus;
+std::vector<ListedAdapter> list_adapters(Platform& platform, const NvmlBinding& nvml, Handle factory) {
+    std::vector<ListedAdapter> gpus;
     for (std::uint32_t index = 0; index < kMaxAdapterIndex; ++index) {
         Handle found = 0;
         const std::int32_t result = platform.enum_adapters1(factory, index, found);
@@ -89,7 +96,8 @@ std::vector<GpuInfo> list_adapters(Platform& platform, const NvmlBinding& nvml, 
         if (!adapter) continue;
         AdapterDesc1 desc;
         if (!failed(platform.get_desc1(adapter.get(), desc)) && (desc.flags & win::kDxgiAdapterFlagSoftware) == 0)
-            gpus.push_back(adapter_record(platform, nvml, adapter.get(), desc));
+            gpus.push_back({adapter_record(platform, nvml, adapter.get(), desc),
+                            PciIdentity{desc.vendor_id, desc.device_id, desc.sub_sys_id}});
     }
     return gpus;
 }
@@ -97,7 +105,7 @@ std::vector<GpuInfo> list_adapters(Platform& platform, const NvmlBinding& nvml, 
 // The adapters of a new factory, released before the list is returned. Any
 // answer but S_OK gives none, yet a factory handed out with S_FALSE is
 // released too.
-std::vector<GpuInfo> hardware_adapters(Platform& platform, const NvmlBinding& nvml) {
+std::vector<ListedAdapter> hardware_adapters(Platform& platform, const NvmlBinding& nvml) {
     Handle created = 0;
     const std::int32_t result = platform.create_dxgi_factory1_factory4(created);
     const DxgiObject factory(platform, result, created);
@@ -105,29 +113,22 @@ std::vector<GpuInfo> hardware_adapters(Platform& platform, const NvmlBinding& nv
     return list_adapters(platform, nvml, factory.get());
 }
 
-// The NVML device at the adapter's position in the sorted list, or 0.
-NvmlDevice nvml_device(Platform& platform, const NvmlBinding& nvml, const GpuInfo& gpu, std::size_t position) {
-    if (!gpu.has_nvml_support || !nvml.initialised || nvml.device_get_handle_by_index == 0) return 0;
-    NvmlDevice device = 0;
-    const auto index = static_cast<std::uint32_t>(position);
-    if (platform.call_nvml_device_get_handle_by_index(nvml.device_get_handle_by_index, index, device) !=
-        nvml::kSuccess)
-        return 0;
-    return device;
-}
-
 }  // namespace
 
 void enumerate_gpus(Platform& platform, const NvmlBinding& nvml, const GpuBandwidthEstimator& estimator,
                     std::vector<GpuInfo>& gpus) {
-    std::vector<GpuInfo> listed = hardware_adapters(platform, nvml);
+    std::vector<ListedAdapter> listed = hardware_adapters(platform, nvml);
 
     std::stable_sort(listed.begin(), listed.end(),
-                     [](const GpuInfo& a, const GpuInfo& b) { return a.score > b.score; });
-    for (std::size_t position = 0; position < listed.size(); ++position)
-        estimator.estimate(platform, listed[position], nvml_device(platform, nvml, listed[position], position));
+                     [](const ListedAdapter& a, const ListedAdapter& b) { return a.gpu.score > b.gpu.score; });
+    NvmlDeviceMatcher devices(platform, nvml);
+    for (std::size_t position = 0; position < listed.size(); ++position) {
+        ListedAdapter& adapter = listed[position];
+        estimator.estimate(platform, adapter.gpu,
+                           devices.device_for(adapter.gpu, adapter.identity, static_cast<std::uint32_t>(position)));
+    }
 
-    gpus.insert(gpus.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+    for (ListedAdapter& adapter : listed) gpus.push_back(std::move(adapter.gpu));
 }
 
 }  // namespace mrv

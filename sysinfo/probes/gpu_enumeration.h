@@ -14,7 +14,8 @@ namespace mrv {
 
 // Appends one record per hardware adapter (software adapters are left out),
 // highest score first, equal scores in enumeration order. An NVIDIA adapter
-// asks NVML for the device at its position in that sorted list. A factory
+// is measured with the NVML device whose PCI identity agrees with its own
+// (NvmlDeviceMatcher). A factory
 // that cannot be created leaves the list as it was.
 void enumerate_gpus(Platform& platform, const NvmlBinding& nvml, const GpuBandwidthEstimator& estimator,
                     std::vector<GpuInfo>& gpus);

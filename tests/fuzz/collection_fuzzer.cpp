@@ -14,7 +14,7 @@
 
 #include "boundary/request.h"
 #include "fuzz_check.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/nvml_binding.h"
 
 namespace {
@@ -65,6 +65,7 @@ void add_adapters(FuzzedDataProvider& in, mrv::DxgiAnswer& dxgi) {
         const std::size_t units = in.ConsumeIntegralInRange<std::size_t>(0, 128);
         for (std::size_t i = 0; i < units; ++i) adapter.desc.description[i] = in.ConsumeIntegral<char16_t>();
         adapter.desc.vendor_id = pick<std::uint32_t>(in, {0x10DE, 0x1002, 0x8086, 0x1414});
+        adapter.desc.device_id = pick<std::uint32_t>(in, {0x2684, 0x2204});
         adapter.desc.dedicated_video_memory = pick<std::uint64_t>(in, {0, 1ull << 30, (1ull << 30) - 1, 24ull << 30});
         adapter.desc.shared_system_memory = in.ConsumeIntegral<std::uint64_t>();
         adapter.desc.flags = pick<std::uint32_t>(in, {0, 0, 2});
@@ -76,16 +77,23 @@ void add_adapters(FuzzedDataProvider& in, mrv::DxgiAnswer& dxgi) {
 
 void add_nvml(FuzzedDataProvider& in, mrv::NvmlAnswer& nvml) {
     nvml.present = in.ConsumeBool();
-    for (const char* name : {"nvmlInit_v2", "nvmlShutdown", "nvmlDeviceGetHandleByIndex", "nvmlDeviceGetClockInfo",
-                             "nvmlDeviceGetBusWidth"})
+    for (const char* name : {"nvmlInit_v2", "nvmlShutdown", "nvmlDeviceGetHandleByIndex", "nvmlDeviceGetCount",
+                             "nvmlDeviceGetPciInfo_v3", "nvmlDeviceGetMaxClockInfo", "nvmlDeviceGetBusWidth"})
         if (in.ConsumeIntegralInRange<int>(0, 7) == 0) nvml.exports.erase(name);
     nvml.init_result = pick<std::int32_t>(in, {0, 0, 0, 1, 999});
+    nvml.count_result = pick<std::int32_t>(in, {0, 0, 999});
+    nvml.device_count = pick<std::uint32_t>(in, {0, 1, 2, 6, 0xFFFFFFFFu});
     const std::size_t devices = in.ConsumeIntegralInRange<std::size_t>(0, 4);
     for (std::size_t i = 0; i < devices; ++i) {
         mrv::NvmlDeviceAnswer& device = nvml.devices[in.ConsumeIntegralInRange<std::uint32_t>(0, 5)];
         device.handle_result = pick<std::int32_t>(in, {0, 0, 2});
+        device.pci_result = pick<std::int32_t>(in, {0, 0, 3});
+        device.pci_device_id = pick<std::uint32_t>(in, {0x268410DE, 0x220410DE, 0});
+        device.pci_sub_system_id = pick<std::uint32_t>(in, {0, 0, 0x38801462});
         device.clock_result = pick<std::int32_t>(in, {0, 0, 3});
-        device.memory_clock_mhz = pick<std::uint32_t>(in, {0, 10501, 7000});
+        device.memory_clock_mhz = pick<std::uint32_t>(in, {0, 405, 7000});
+        device.max_clock_result = pick<std::int32_t>(in, {0, 0, 3});
+        device.max_memory_clock_mhz = pick<std::uint32_t>(in, {0, 10501, 7000});
         device.bus_width_result = pick<std::int32_t>(in, {0, 0, 3});
         device.bus_width_bits = pick<std::uint32_t>(in, {0, 384, 128});
     }

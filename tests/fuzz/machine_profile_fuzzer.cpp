@@ -11,8 +11,8 @@
 
 #include "boundary/request.h"
 #include "fuzz_check.h"
-#include "platform/profile_json.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_json.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/nvml_binding.h"
 
 namespace {

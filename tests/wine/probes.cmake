@@ -15,7 +15,7 @@ target_link_libraries(probes_capabilities_of PUBLIC wine_test_support mrv_json)
 mrv_warnings(probes_capabilities_of)
 
 mrv_add_wine_test(probes_nvml_loading_test SOURCES probes/nvml_loading_test.cpp LIBS probes_capabilities_of
-                  DEPENDS mrv_sysinfo sysinfo_dump nvml_double nvml_double_without_shutdown)
+                  DEPENDS mrv_sysinfo sysinfo_dump sysinfo_record nvml_double nvml_double_without_shutdown)
 mrv_add_wine_test(probes_dxgi_adapter_test SOURCES probes/dxgi_adapter_test.cpp LIBS probes_capabilities_of
                   DEPENDS mrv_sysinfo sysinfo_dump)
 mrv_add_wine_test(probes_no_display_test SOURCES probes/no_display_test.cpp LIBS probes_capabilities_of dxgi

@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/gpu_bandwidth_estimator.h"
 
 namespace {

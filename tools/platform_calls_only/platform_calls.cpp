@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "probes/nvml_api.h"
+#include "probes/nvml_device_matching.h"
 
 namespace mrv {
 namespace {
@@ -58,8 +59,13 @@ void name_calls(Platform& platform, const AdapterDesc1& desc) {
         platform.wide_char_to_multi_byte_utf8(desc.description, length, text, needed);
 }
 
+struct NvidiaAdapter {
+    std::uint32_t position;
+    PciIdentity identity;
+};
+
 // Returns the number of NVIDIA adapters listed, noted in listing order.
-std::uint32_t gpu_calls(Platform& platform, std::uint32_t (&nvidia_positions)[kMaxNvidiaAdapters]) {
+std::uint32_t gpu_calls(Platform& platform, NvidiaAdapter (&nvidia_adapters)[kMaxNvidiaAdapters]) {
     Handle factory = 0;
     if (platform.create_dxgi_factory1_factory4(factory) != win::kSOk) return 0;
     std::uint32_t listed = 0;
@@ -78,7 +84,8 @@ std::uint32_t gpu_calls(Platform& platform, std::uint32_t (&nvidia_positions)[kM
                 platform.query_video_memory_info(adapter3, 0, win::kDxgiMemorySegmentGroupLocal, info);
                 platform.release(adapter3);
             }
-            if (desc.vendor_id == kVendorNvidia && nvidia < kMaxNvidiaAdapters) nvidia_positions[nvidia++] = listed;
+            if (desc.vendor_id == kVendorNvidia && nvidia < kMaxNvidiaAdapters)
+                nvidia_adapters[nvidia++] = {listed, {desc.vendor_id, desc.device_id, desc.sub_sys_id}};
             ++listed;
         }
         platform.release(adapter);
@@ -90,28 +97,28 @@ std::uint32_t gpu_calls(Platform& platform, std::uint32_t (&nvidia_positions)[kM
 void nvml_calls(Platform& platform, NvmlDevice device) {
     const Handle module = platform.get_module_handle(nvml::kLibraryName);
     if (module == 0) return;
-    const Symbol clock_info = platform.get_proc_address(module, nvml::kDeviceGetClockInfoName);
+    const Symbol max_clock_info = platform.get_proc_address(module, nvml::kDeviceGetMaxClockInfoName);
     const Symbol bus_width = platform.get_proc_address(module, nvml::kDeviceGetBusWidthName);
-    if (clock_info == 0 || bus_width == 0) return;
+    if (max_clock_info == 0 || bus_width == 0) return;
     std::uint32_t clock = 0;
     std::uint32_t bits = 0;
-    if (platform.call_nvml_device_get_clock_info(clock_info, device, nvml::kClockMem, clock) == nvml::kSuccess)
+    if (platform.call_nvml_device_clock_query(max_clock_info, device, nvml::kClockMem, clock) == nvml::kSuccess)
         platform.call_nvml_device_get_bus_width(bus_width, device, bits);
 }
 
 }  // namespace
 
 void make_gpu_platform_calls(Platform& platform, const NvmlBinding& nvml) {
-    std::uint32_t nvidia_positions[kMaxNvidiaAdapters] = {};
-    const std::uint32_t nvidia = gpu_calls(platform, nvidia_positions);
+    NvidiaAdapter nvidia[kMaxNvidiaAdapters] = {};
+    const std::uint32_t count = gpu_calls(platform, nvidia);
     if (!nvml.initialised || nvml.device_get_handle_by_index == 0) return;
-    for (std::uint32_t i = 0; i < nvidia; ++i) {
-        NvmlDevice device = 0;
-        if (platform.call_nvml_device_get_handle_by_index(nvml.device_get_handle_by_index, nvidia_positions[i],
-                                                          device) == nvml::kSuccess &&
-            device != 0)
+    // Finding a device is the matcher's own calls; what it compares costs nothing beside them.
+    NvmlDeviceMatcher devices(platform, nvml);
+    GpuInfo supported;
+    supported.has_nvml_support = true;
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (const NvmlDevice device = devices.device_for(supported, nvidia[i].identity, nvidia[i].position))
             nvml_calls(platform, device);
-    }
 }
 
 void make_storage_platform_calls(Platform& platform) {

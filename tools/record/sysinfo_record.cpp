@@ -22,8 +22,8 @@
 #include <string>
 
 #include "boundary/request.h"
-#include "platform/profile_json.h"
-#include "platform/profile_recorder.h"
+#include "machine_profiles/profile_json.h"
+#include "machine_profiles/profile_recorder.h"
 #include "platform/windows_platform.h"
 #include "probes/gpu_bandwidth_estimator.h"
 #include "probes/nvml_binding.h"

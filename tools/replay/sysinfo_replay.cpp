@@ -22,8 +22,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/profile_json.h"
-#include "platform/profile_replay.h"
+#include "machine_profiles/profile_json.h"
+#include "machine_profiles/profile_replay.h"
 #include "probes/architecture_tables.h"
 #include "probes/gpu_bandwidth_estimator.h"
 

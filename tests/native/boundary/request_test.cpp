@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 
 namespace mrv {
 namespace {

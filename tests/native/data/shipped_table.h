@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/gpu_bandwidth_estimator.h"
 
 namespace mrv::test {

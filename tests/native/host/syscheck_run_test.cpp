@@ -142,7 +142,9 @@ TEST(SyscheckDocument, VerdictsReportsAndProcessingErrors) {
                          "[json.exception.type_error.305] cannot use operator[] with a string argument with number"),
         processing_error("top-level boolean", "true",
                          "[json.exception.type_error.305] cannot use operator[] with a string argument with boolean"),
-        parse_failure("empty document", ""),
+        processing_error("empty document", "",
+                         "[json.exception.parse_error.101] parse error at line 1, column 1: attempting to parse an "
+                         "empty input; check that your input string or stream contains the expected JSON"),
         parse_failure("only whitespace", " \r\n"),
         parse_failure("truncated document", full_minimal.substr(0, full_minimal.size() / 2)),
         parse_failure("truncated inside a string", transcription(R"("status":"mini)")),

@@ -52,8 +52,8 @@ struct TableFileCase {
 const TableFileCase kCases[] = {
     {"no file", std::nullopt, false, kOpenFailed, "", ""},
     {"empty file", "", false, kParseFailed,
-     "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error while parsing value - "
-     "unexpected end of input; expected '[', '{', or a literal",
+     "[json.exception.parse_error.101] parse error at line 1, column 1: attempting to parse an empty input; "
+     "check that your input string or stream contains the expected JSON",
      ""},
     {"empty object", "{}", true, kLoaded, "", ""},
     {"top-level array", "[{\"architectures\":{}}]", true, kLoaded, "", ""},

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "boundary/request.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 
 namespace mrv {
 namespace {

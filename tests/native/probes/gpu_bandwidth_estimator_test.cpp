@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <vector>
 
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/nvml_binding.h"
 
 namespace mrv {
@@ -42,11 +43,16 @@ GpuInfo adapter(const std::string& name, std::uint64_t dedicated, bool nvml_supp
     return gpu;
 }
 
-MachineProfile nvml_machine(std::uint32_t clock_mhz, std::uint32_t bus_width_bits) {
+// One device whose maximum memory clock is `max_clock_mhz`; its current
+// clock is a working card's, so a reading of it would show.
+MachineProfile nvml_machine(std::uint32_t max_clock_mhz, std::uint32_t bus_width_bits,
+                            std::uint32_t current_clock_mhz = 9501) {
     MachineProfile profile;
     profile.nvml.present = true;
-    profile.nvml.devices[0] = NvmlDeviceAnswer{nvml::kSuccess, nvml::kSuccess, clock_mhz, nvml::kSuccess,
-                                               bus_width_bits};
+    NvmlDeviceAnswer& device = profile.nvml.devices[0];
+    device.memory_clock_mhz = current_clock_mhz;
+    device.max_memory_clock_mhz = max_clock_mhz;
+    device.bus_width_bits = bus_width_bits;
     return profile;
 }
 
@@ -83,6 +89,37 @@ TEST(BandwidthEstimate, WorkedFigures) {
     }
 }
 
+TEST(BandwidthEstimate, AnIdleCardIsMeasuredAtItsMaximumMemoryClock) {
+    // An RTX 4090 at rest (P8): 405 MHz now, 10501 MHz at most.
+    ProfilePlatform platform(nvml_machine(10501, 384, 405));
+    GpuInfo gpu = adapter("NVIDIA GeForce RTX 4090", 24 * 1073741824ull, true);
+    loaded_estimator().estimate(platform, gpu, device_zero(platform));
+    EXPECT_DOUBLE_EQ(gpu.memory_bandwidth_gbs, 1008.096);
+    EXPECT_TRUE(gpu.bandwidth_from_nvml);
+    const std::vector<std::string>& calls = platform.calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "nvmlDeviceGetMaxClockInfo(2)"), calls.end());
+    EXPECT_EQ(std::find(calls.begin(), calls.end(), "nvmlDeviceGetClockInfo(2)"), calls.end());
+}
+
+// The maximum memory clock gives every memory type's published figure.
+TEST(BandwidthEstimate, MaximumClocksGivePublishedFigures) {
+    const struct {
+        const char* card;
+        std::uint32_t max_clock_mhz;
+        std::uint32_t bus_width_bits;
+        double gbs;
+    } cards[] = {{"RTX 4090, GDDR6X", 10501, 384, 1008.096},
+                 {"RTX 5090, GDDR7", 14001, 512, 1792.128},
+                 {"RTX 4060, GDDR6", 8501, 128, 272.032},
+                 {"H100, HBM3", 2619, 5120, 3352.32}};
+    for (const auto& card : cards) {
+        ProfilePlatform platform(nvml_machine(card.max_clock_mhz, card.bus_width_bits, 405));
+        GpuInfo gpu = adapter("NVIDIA", 0, true);
+        GpuBandwidthEstimator(ArchitectureTables{}, false).estimate(platform, gpu, device_zero(platform));
+        EXPECT_DOUBLE_EQ(gpu.memory_bandwidth_gbs, card.gbs) << card.card;
+    }
+}
+
 struct NvmlShortfall {
     const char* label;
     std::uint32_t clock_mhz = 10501;
@@ -105,7 +142,7 @@ TEST_P(NvmlFallback, EveryShortfallGoesToTheTableEstimate) {
     const NvmlShortfall& c = GetParam();
     MachineProfile profile = nvml_machine(c.clock_mhz, c.bus_width_bits);
     profile.nvml.present = c.nvml_present;
-    profile.nvml.devices[0].clock_result = c.clock_result;
+    profile.nvml.devices[0].max_clock_result = c.clock_result;
     profile.nvml.devices[0].bus_width_result = c.bus_width_result;
     if (c.missing_export != nullptr) profile.nvml.exports.erase(c.missing_export);
     ProfilePlatform platform(profile);
@@ -138,11 +175,11 @@ NvmlShortfall with(NvmlShortfall c, void (*change)(NvmlShortfall&)) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, NvmlFallback,
     ::testing::Values(
-        with(shortfall("zero_clock"), [](NvmlShortfall& c) { c.clock_mhz = 0; }),
+        with(shortfall("zero_max_clock"), [](NvmlShortfall& c) { c.clock_mhz = 0; }),
         with(shortfall("zero_bus_width"), [](NvmlShortfall& c) { c.bus_width_bits = 0; }),
-        with(shortfall("clock_call_fails"), [](NvmlShortfall& c) { c.clock_result = nvml::kErrorNotSupported; }),
+        with(shortfall("max_clock_call_fails"), [](NvmlShortfall& c) { c.clock_result = nvml::kErrorNotSupported; }),
         with(shortfall("bus_width_call_fails"), [](NvmlShortfall& c) { c.bus_width_result = nvml::kErrorUnknown; }),
-        with(shortfall("no_clock_entry"), [](NvmlShortfall& c) { c.missing_export = "nvmlDeviceGetClockInfo"; }),
+        with(shortfall("no_max_clock_entry"), [](NvmlShortfall& c) { c.missing_export = "nvmlDeviceGetMaxClockInfo"; }),
         with(shortfall("no_bus_width_entry"), [](NvmlShortfall& c) { c.missing_export = "nvmlDeviceGetBusWidth"; }),
         with(shortfall("module_not_loaded"), [](NvmlShortfall& c) { c.nvml_present = false; }),
         with(shortfall("adapter_without_nvml_support"),

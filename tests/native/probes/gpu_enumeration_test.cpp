@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/profile_platform.h"
+#include "assessment/gpu_choice.h"
+#include "machine_profiles/profile_platform.h"
 
 namespace mrv {
 namespace {
@@ -217,7 +218,7 @@ TEST(DxgiObjects, AnyFactoryAnswerButSOkEndsEverythingAtOnce) {
         MachineProfile profile = machine({hardware(u"NVIDIA", kNvidia, 8 * kGib)});
         profile.dxgi.factory_result = c.result;
         profile.nvml.present = true;
-        profile.nvml.devices[0] = NvmlDeviceAnswer{nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 384};
+        profile.nvml.devices[0] = working_nvml_device(profile.dxgi.adapters[0].desc, 10501, 384);
         ProfilePlatform platform(profile);
         const NvmlBinding nvml = open_nvml_binding(platform);
         ASSERT_TRUE(nvml.initialised);
@@ -239,7 +240,7 @@ TEST(DxgiObjects, EachObjectIsReleasedOnceAndBeforeTheNextIsAskedFor) {
     MachineProfile profile = machine({software_renderer(), hardware(u"A", kNvidia, 8 * kGib), failing_enum(),
                                       failing_desc(u"unread"), no_interface});
     profile.nvml.present = true;
-    profile.nvml.devices[0] = NvmlDeviceAnswer{};
+    profile.nvml.devices[0] = working_nvml_device(profile.dxgi.adapters[1].desc, 0, 0);
     ProfilePlatform platform(profile);
     enumerate(platform);
 
@@ -262,7 +263,7 @@ TEST(DxgiObjects, EachObjectIsReleasedOnceAndBeforeTheNextIsAskedFor) {
     }
     EXPECT_EQ(releases, (std::vector<int>{1, 2, 0, 1, 1, 1}));
     EXPECT_FALSE(nvml_before_factory_release);
-    EXPECT_EQ(nvml_calls(platform).size(), 4u) << "the NVIDIA adapter was asked for its device";
+    EXPECT_EQ(nvml_calls(platform).size(), 5u) << "the NVIDIA adapter was asked for its device";
 }
 
 TEST(DxgiObjects, APlatformThatNeverEndsTheEnumerationIsCutOff) {
@@ -275,51 +276,196 @@ TEST(DxgiObjects, APlatformThatNeverEndsTheEnumerationIsCutOff) {
     EXPECT_TRUE(platform.all_released());
 }
 
+AdapterAnswer nvidia(const std::u16string& name, std::uint32_t device_id, std::uint32_t sub_sys_id,
+                     std::uint64_t dedicated) {
+    AdapterAnswer answer = hardware(name, kNvidia, dedicated);
+    answer.desc.device_id = device_id;
+    answer.desc.sub_sys_id = sub_sys_id;
+    return answer;
+}
+
+// An NVML device with the PCI identity of `adapter`, its maximum memory clock and bus width.
+NvmlDeviceAnswer device_of(const AdapterAnswer& adapter, std::uint32_t max_clock_mhz, std::uint32_t bus_width_bits) {
+    NvmlDeviceAnswer device = working_nvml_device(adapter.desc, 405, bus_width_bits);  // at rest
+    device.max_memory_clock_mhz = max_clock_mhz;
+    return device;
+}
+
+const AdapterAnswer kRtx3070 = nvidia(u"NVIDIA GeForce RTX 3070", 0x2484, 0x38801028, 8 * kGib);
+const AdapterAnswer kRtx4090 = nvidia(u"NVIDIA GeForce RTX 4090", 0x2684, 0x889e1043, 24 * kGib);
+const AdapterAnswer kRtx3090 = nvidia(u"NVIDIA GeForce RTX 3090", 0x2204, 0x38801462, 24 * kGib);
+
+// The usual machine of its kind: an AMD card of higher score ahead of the
+// only NVIDIA adapter, which NVML, counting NVIDIA devices alone, calls 0.
 MachineProfile nvidia_behind_amd() {
-    MachineProfile profile = machine({hardware(u"NVIDIA GeForce RTX 3070", kNvidia, 8 * kGib),
-                                      hardware(u"AMD Radeon Pro W7900", kAmd, 48 * kGib)});
+    MachineProfile profile = machine({kRtx3070, hardware(u"AMD Radeon Pro W7900", kAmd, 48 * kGib)});
     profile.nvml.present = true;
-    profile.nvml.devices[0] = NvmlDeviceAnswer{nvml::kSuccess, nvml::kSuccess, 1, nvml::kSuccess, 8};
-    profile.nvml.devices[1] = NvmlDeviceAnswer{nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 384};
+    profile.nvml.devices[0] = device_of(kRtx3070, 7001, 256);  // 448.064 GB/s
+    profile.nvml.device_count = 1;
     return profile;
 }
 
+struct Measured {
+    std::string name;
+    double gbs;
+    bool from_nvml;
+};
 
-TEST(NvmlPass, DeviceIndexIsThePositionInTheSortedListOfAllAdapters) {
-    ProfilePlatform platform(nvidia_behind_amd());
+std::vector<Measured> measured(const std::vector<GpuInfo>& gpus) {
+    std::vector<Measured> out;
+    for (const GpuInfo& gpu : gpus) out.push_back({gpu.name, gpu.memory_bandwidth_gbs, gpu.bandwidth_from_nvml});
+    return out;
+}
+
+bool operator==(const Measured& a, const Measured& b) {
+    return a.name == b.name && a.gbs == b.gbs && a.from_nvml == b.from_nvml;
+}
+
+void PrintTo(const Measured& m, std::ostream* out) {
+    *out << m.name << ": " << m.gbs << (m.from_nvml ? " (NVML)" : " (table)");
+}
+
+TEST(NvmlPass, TheDeviceAtTheSortedPositionIsTakenWhenItsIdentityAgrees) {
+    MachineProfile profile = nvidia_behind_amd();
+    profile.nvml.devices[1] = profile.nvml.devices[0];
+    profile.nvml.devices[0] = device_of(kRtx4090, 10501, 384);
+    profile.nvml.device_count = 2;
+    ProfilePlatform platform(profile);
     const std::vector<GpuInfo> gpus = enumerate(platform);
     ASSERT_EQ(gpus.size(), 2u);
     EXPECT_EQ(gpus[0].vendor_id, kAmd);
     EXPECT_FALSE(gpus[0].has_nvml_support);
-    EXPECT_FALSE(gpus[0].bandwidth_from_nvml);
     EXPECT_TRUE(gpus[1].has_nvml_support);
-    EXPECT_DOUBLE_EQ(gpus[1].memory_bandwidth_gbs, 1008.096);
-    EXPECT_TRUE(gpus[1].bandwidth_from_nvml);
+    EXPECT_EQ(measured(gpus)[1], (Measured{"NVIDIA GeForce RTX 3070", 448.064, true}));
     const std::vector<std::string> expected = {"nvmlInit_v2()", "nvmlDeviceGetHandleByIndex(1)",
-                                               "nvmlDeviceGetClockInfo(2)", "nvmlDeviceGetBusWidth()"};
+                                               "nvmlDeviceGetPciInfo_v3()", "nvmlDeviceGetMaxClockInfo(2)",
+                                               "nvmlDeviceGetBusWidth()"};
     EXPECT_EQ(nvml_calls(platform), expected);
     EXPECT_TRUE(platform.violations().empty());
 }
 
-TEST(NvmlPass, FailedHandleLookupFallsBackToTheTableEstimate) {
-    MachineProfile profile = nvidia_behind_amd();
-    profile.nvml.devices[1].handle_result = nvml::kErrorNotSupported;
-    ProfilePlatform platform(profile);
+TEST(NvmlPass, ADeviceElsewhereInNvmlOrderIsFoundByItsIdentity) {
+    ProfilePlatform platform(nvidia_behind_amd());
+    const std::vector<GpuInfo> gpus = enumerate(platform);
+    ASSERT_EQ(gpus.size(), 2u);
+    EXPECT_EQ(measured(gpus)[1], (Measured{"NVIDIA GeForce RTX 3070", 448.064, true}));
+    const std::vector<std::string> expected = {
+        "nvmlInit_v2()",           "nvmlDeviceGetHandleByIndex(1)", "nvmlDeviceGetCount()",
+        "nvmlDeviceGetHandleByIndex(0)", "nvmlDeviceGetPciInfo_v3()",  "nvmlDeviceGetMaxClockInfo(2)",
+        "nvmlDeviceGetBusWidth()"};
+    EXPECT_EQ(nvml_calls(platform), expected);
+    EXPECT_TRUE(platform.violations().empty());
+}
+
+TEST(NvmlPass, WithoutAnAgreeingDeviceTheTableEstimates) {
     ArchitectureTables tables;
     tables.architectures.push_back({"Ampere", 56, {"RTX 30"}});
     tables.architectures.push_back({"RDNA3", 10, {"Radeon Pro W7"}});
     const GpuBandwidthEstimator estimator(tables, true);
-    const std::vector<GpuInfo> gpus = enumerate(platform, estimator);
-    ASSERT_EQ(gpus.size(), 2u);
-    // The adapter without NVML support is estimated too.
-    EXPECT_EQ(gpus[0].architecture, "RDNA3");
-    EXPECT_DOUBLE_EQ(gpus[0].memory_bandwidth_gbs, 480.0);
-    EXPECT_TRUE(gpus[1].has_nvml_support);
-    EXPECT_EQ(gpus[1].architecture, "Ampere");
-    EXPECT_DOUBLE_EQ(gpus[1].memory_bandwidth_gbs, 448.0);
-    EXPECT_FALSE(gpus[1].bandwidth_from_nvml);
-    const std::vector<std::string> expected = {"nvmlInit_v2()", "nvmlDeviceGetHandleByIndex(1)"};
+    const struct {
+        const char* label;
+        void (*change)(MachineProfile&);
+    } cases[] = {
+        {"another card", [](MachineProfile& p) { p.nvml.devices[0] = device_of(kRtx4090, 10501, 384); }},
+        {"same chip, another board", [](MachineProfile& p) { p.nvml.devices[0].pci_sub_system_id = 0x38811028; }},
+        {"identity unreadable", [](MachineProfile& p) { p.nvml.devices[0].pci_result = nvml::kErrorNotSupported; }},
+        {"no handle", [](MachineProfile& p) { p.nvml.devices[0].handle_result = nvml::kErrorNotSupported; }},
+        {"count fails", [](MachineProfile& p) { p.nvml.count_result = nvml::kErrorUnknown; }},
+        {"no count entry", [](MachineProfile& p) { p.nvml.exports.erase("nvmlDeviceGetCount"); }},
+    };
+    for (const auto& c : cases) {
+        MachineProfile profile = nvidia_behind_amd();
+        c.change(profile);
+        ProfilePlatform platform(profile);
+        const std::vector<GpuInfo> gpus = enumerate(platform, estimator);
+        ASSERT_EQ(gpus.size(), 2u) << c.label;
+        EXPECT_EQ(measured(gpus), (std::vector<Measured>{{"AMD Radeon Pro W7900", 480.0, false},
+                                                         {"NVIDIA GeForce RTX 3070", 448.0, false}}))
+            << c.label;
+        EXPECT_TRUE(gpus[1].has_nvml_support) << c.label;
+        const auto calls = nvml_calls(platform);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "nvmlDeviceGetMaxClockInfo(2)"), 0) << c.label;
+        EXPECT_TRUE(platform.violations().empty()) << c.label;
+    }
+}
+
+// The 4090 drives the desktop, so DXGI lists it first; the 3090 sits on a
+// lower bus, so NVML lists it first. Equal scores keep DXGI's order.
+MachineProfile rtx4090_beside_rtx3090() {
+    MachineProfile profile = machine({kRtx4090, kRtx3090});
+    profile.nvml.present = true;
+    profile.nvml.devices[0] = device_of(kRtx3090, 9751, 384);
+    profile.nvml.devices[1] = device_of(kRtx4090, 10501, 384);
+    profile.nvml.device_count = 2;
+    return profile;
+}
+
+TEST(NvmlPass, TwoCardsInOppositeOrdersEachGetTheirOwnFigure) {
+    ProfilePlatform platform(rtx4090_beside_rtx3090());
+    const std::vector<GpuInfo> gpus = enumerate(platform);
+    EXPECT_EQ(measured(gpus), (std::vector<Measured>{{"NVIDIA GeForce RTX 4090", 1008.096, true},
+                                                     {"NVIDIA GeForce RTX 3090", 936.096, true}}));
+    EXPECT_EQ(select_best_gpu(gpus), 0) << "the faster card is the one chosen";
+    EXPECT_TRUE(platform.violations().empty());
+}
+
+TEST(NvmlPass, TwoIdenticalCardsAreServedOneDeviceEach) {
+    MachineProfile profile = machine({kRtx3090, kRtx3090});
+    profile.nvml.present = true;
+    // Identical models; the clocks differ only so that the figures tell the devices apart.
+    profile.nvml.devices[0] = device_of(kRtx3090, 9751, 384);
+    profile.nvml.devices[1] = device_of(kRtx3090, 9501, 384);
+    profile.nvml.device_count = 2;
+    ProfilePlatform platform(profile);
+    const std::vector<GpuInfo> gpus = enumerate(platform);
+    EXPECT_EQ(measured(gpus), (std::vector<Measured>{{"NVIDIA GeForce RTX 3090", 936.096, true},
+                                                     {"NVIDIA GeForce RTX 3090", 912.096, true}}));
+    const auto calls = nvml_calls(platform);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "nvmlDeviceGetCount()"), 0) << "each agreed at its position";
+}
+
+TEST(NvmlPass, ADeviceGivenToAnEarlierAdapterIsNotGivenAgain) {
+    // Two identical cards, but NVML shows only one of them.
+    MachineProfile profile = machine({kRtx3090, kRtx3090});
+    profile.nvml.present = true;
+    profile.nvml.devices[0] = device_of(kRtx3090, 9751, 384);
+    profile.nvml.device_count = 1;
+    ProfilePlatform platform(profile);
+    const std::vector<GpuInfo> gpus = enumerate(platform);
+    EXPECT_EQ(measured(gpus), (std::vector<Measured>{{"NVIDIA GeForce RTX 3090", 936.096, true},
+                                                     {"NVIDIA GeForce RTX 3090", 0.0, false}}));
+    const std::vector<std::string> expected = {
+        "nvmlInit_v2()",        "nvmlDeviceGetHandleByIndex(0)", "nvmlDeviceGetPciInfo_v3()",
+        "nvmlDeviceGetMaxClockInfo(2)", "nvmlDeviceGetBusWidth()", "nvmlDeviceGetHandleByIndex(1)",
+        "nvmlDeviceGetCount()"};
     EXPECT_EQ(nvml_calls(platform), expected);
+}
+
+TEST(NvmlPass, WithoutThePciEntryTheDeviceAtTheSortedPositionIsTaken) {
+    MachineProfile profile = rtx4090_beside_rtx3090();
+    profile.nvml.exports.erase("nvmlDeviceGetPciInfo_v3");
+    ProfilePlatform platform(profile);
+    const std::vector<GpuInfo> gpus = enumerate(platform);
+    // Old drivers: position decides, and on this machine each card gets the other's figure.
+    EXPECT_EQ(measured(gpus), (std::vector<Measured>{{"NVIDIA GeForce RTX 4090", 936.096, true},
+                                                     {"NVIDIA GeForce RTX 3090", 1008.096, true}}));
+    const std::vector<std::string> expected = {
+        "nvmlInit_v2()",           "nvmlDeviceGetHandleByIndex(0)", "nvmlDeviceGetMaxClockInfo(2)",
+        "nvmlDeviceGetBusWidth()", "nvmlDeviceGetHandleByIndex(1)", "nvmlDeviceGetMaxClockInfo(2)",
+        "nvmlDeviceGetBusWidth()"};
+    EXPECT_EQ(nvml_calls(platform), expected);
+}
+
+TEST(NvmlPass, AnAbsurdDeviceCountIsCutShort) {
+    MachineProfile profile = nvidia_behind_amd();
+    profile.nvml.devices[0] = device_of(kRtx4090, 10501, 384);
+    profile.nvml.device_count = 0xFFFFFFFFu;
+    ProfilePlatform platform(profile);
+    enumerate(platform);
+    const auto calls = nvml_calls(platform);
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& call) { return call.rfind("nvmlDeviceGetHandleByIndex", 0) == 0; }),
+              256);
 }
 
 TEST(NvmlPass, WithoutAnInitialisedBindingNoAdapterHasNvmlSupport) {
@@ -359,7 +505,8 @@ TEST(NvmlPass, RequestsShareOneInitialisation) {
     }
     const auto calls = nvml_calls(platform);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "nvmlInit_v2()"), 1);
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "nvmlDeviceGetHandleByIndex(1)"), 2);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "nvmlDeviceGetHandleByIndex(0)"), 2);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "nvmlDeviceGetMaxClockInfo(2)"), 2);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "boundary/request.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 
 namespace mrv {
 namespace {

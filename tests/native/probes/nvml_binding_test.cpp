@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 
 namespace mrv {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "document/capabilities_document.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 
 namespace mrv {
 namespace {

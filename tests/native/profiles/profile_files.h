@@ -15,11 +15,14 @@
 namespace mrv::test {
 
 inline const std::filesystem::path kProfileDirectory = std::filesystem::path(MRV_TEST_DATA_DIR) / "profiles";
+// Real machines, assembled from published figures; their expected documents
+// are made with the shipped adapter table, as their owners would see them.
+inline const std::filesystem::path kRealMachineDirectory = kProfileDirectory / "real_machines";
 
-// Names of the profiles (file names without ".json"), sorted.
-inline std::vector<std::string> profile_names() {
+// Names of the profiles in `directory` (file names without ".json"), sorted.
+inline std::vector<std::string> profile_names(const std::filesystem::path& directory = kProfileDirectory) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(kProfileDirectory)) {
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
         const std::string file = entry.path().filename().string();
         const std::string suffix = ".json";
         if (file.size() <= suffix.size() || file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0 ||
@@ -31,10 +34,14 @@ inline std::vector<std::string> profile_names() {
     return names;
 }
 
-inline std::string profile_text(const std::string& name) { return read_bytes(kProfileDirectory / (name + ".json")); }
+inline std::string profile_text(const std::string& name,
+                                 const std::filesystem::path& directory = kProfileDirectory) {
+    return read_bytes(directory / (name + ".json"));
+}
 
-inline std::string expected_document(const std::string& name) {
-    return read_bytes(kProfileDirectory / (name + ".expected.json"));
+inline std::string expected_document(const std::string& name,
+                                     const std::filesystem::path& directory = kProfileDirectory) {
+    return read_bytes(directory / (name + ".expected.json"));
 }
 
 inline GpuBandwidthEstimator profile_test_estimator() {

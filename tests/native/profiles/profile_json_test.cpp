@@ -1,14 +1,15 @@
-#include "platform/profile_json.h"
+#include "machine_profiles/profile_json.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "../support/temp_directory.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/wide_to_utf8.h"
 
 namespace mrv {
@@ -48,7 +49,8 @@ TEST(ProfileReader, MalformedFieldsAreNamedInTheError) {
          "dxgi.adapters[0].desc.dedicated_video_memory: expected an unsigned 64-bit integer"},
         {"/memory_status/total_phys", nullptr, true, "memory_status.total_phys: required field is missing"},
         {"/dxgi/adapters/0/desc/vendorid", 4318, false, "dxgi.adapters[0].desc: unknown field \"vendorid\""},
-        {"/format", 2, false, "format: unsupported profile format 2 (this reader knows 1)"},
+        {"/format", 3, false, "format: unsupported profile format 3 (this reader knows 1 to 2)"},
+        {"/format", 0, false, "format: unsupported profile format 0 (this reader knows 1 to 2)"},
         {"/format", "1", false, "format: unsupported profile format \"1\""},
         {"/format", nullptr, true, "format: required field is missing"},
         {"/origin", 5, false, "origin: expected a string"},
@@ -91,6 +93,61 @@ TEST(ProfileReader, MalformedFieldsAreNamedInTheError) {
     }
 }
 
+TEST(ProfileReader, Format2NvmlFieldsAreRequiredAndChecked) {
+    const json base = json::parse(test::read_bytes(kProfiles / "real_machines" / "rtx4090_desktop_at_rest.json"));
+    ASSERT_EQ(base["format"], 2);
+    const Malformed cases[] = {
+        {"/nvml/devices/0/pci_device_id", "0x2684g", false,
+         "nvml.devices[0].pci_device_id: expected an unsigned 32-bit integer"},
+        {"/nvml/devices/0/max_memory_clock_mhz", nullptr, true,
+         "nvml.devices[0].max_memory_clock_mhz: required field is missing"},
+        {"/nvml/device_count", -1, false, "nvml.device_count: expected an unsigned 32-bit integer"},
+        {"/nvml/count_result", nullptr, true, "nvml.count_result: required field is missing"},
+        {"/nvml/devices/0/pci_result", "none", false, "nvml.devices[0].pci_result: expected a 32-bit status code"},
+    };
+    for (const Malformed& c : cases) {
+        json profile = base;
+        const json::json_pointer pointer(c.pointer);
+        if (c.remove)
+            profile[pointer.parent_pointer()].erase(pointer.back());
+        else
+            profile[pointer] = c.value;
+        const std::string error = read_error(profile.dump());
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.pointer << "\n  got: " << error;
+    }
+    // Format 1 knows none of them: there they are unknown fields.
+    json old = base_profile();
+    old["nvml"]["device_count"] = 1;
+    EXPECT_EQ(read_error(old.dump()).rfind("nvml: unknown field \"device_count\"", 0), 0u) << read_error(old.dump());
+}
+
+// A format 1 profile knew one clock and no PCI identities: its clock answers
+// both clock entry points, and without the PCI and count entry points its
+// devices go by position, so it replays as it did when it was written.
+TEST(ProfileReader, Format1ProfilesAnswerTheNewCallsAsTheyDidBefore) {
+    const json old = base_profile();
+    ASSERT_EQ(old["format"], 1);
+    const MachineProfile profile = read_machine_profile(old.dump());
+    EXPECT_EQ(profile.nvml.exports.count("nvmlDeviceGetPciInfo_v3"), 0u);
+    EXPECT_EQ(profile.nvml.exports.count("nvmlDeviceGetCount"), 0u);
+    EXPECT_EQ(profile.nvml.exports.count("nvmlDeviceGetClockInfo"), 1u);
+    EXPECT_EQ(profile.nvml.exports.count("nvmlDeviceGetMaxClockInfo"), 1u);
+    const NvmlDeviceAnswer& device = profile.nvml.devices.at(0);
+    EXPECT_EQ(device.memory_clock_mhz, old["nvml"]["devices"][0]["memory_clock_mhz"].get<std::uint32_t>());
+    EXPECT_EQ(device.max_memory_clock_mhz, device.memory_clock_mhz);
+    EXPECT_EQ(device.max_clock_result, device.clock_result);
+
+    json without_clock = old;
+    json& exports = without_clock["nvml"]["exports"];
+    exports.erase(std::find(exports.begin(), exports.end(), "nvmlDeviceGetClockInfo"));
+    EXPECT_EQ(read_machine_profile(without_clock.dump()).nvml.exports.count("nvmlDeviceGetMaxClockInfo"), 0u);
+
+    // Written again it is format 2, and reads back to the same answers.
+    const std::string rewritten = write_machine_profile(profile);
+    EXPECT_EQ(json::parse(rewritten)["format"], 2);
+    EXPECT_EQ(write_machine_profile(read_machine_profile(rewritten)), rewritten);
+}
+
 TEST(ProfileReader, TextThatIsNoProfileObjectIsRefusedWithoutCrashing) {
     const std::string deep = std::string(20000, '[') + std::string(20000, ']');
     const struct {
@@ -121,9 +178,9 @@ TEST(ProfileReader, NumbersMayBeDecimalOrHexAndNamesMayBeCodes) {
 }
 
 TEST(ProfileWriter, EveryProfileFileReadsBackToTheSameProfile) {
-    for (const auto& entry : std::filesystem::directory_iterator(kProfiles)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(kProfiles)) {
         const std::string name = entry.path().filename().string();
-        if (name.find(".expected.") != std::string::npos) continue;
+        if (!entry.is_regular_file() || name.find(".expected.") != std::string::npos) continue;
         SCOPED_TRACE(name);
         const std::string written = write_machine_profile(read_machine_profile(test::read_bytes(entry.path())));
         EXPECT_EQ(write_machine_profile(read_machine_profile(written)), written);

@@ -1,16 +1,17 @@
 // The recording decorator over a profile platform standing in for Windows:
 // what it records must replay with the very same calls and answers.
-#include "platform/profile_recorder.h"
+#include "machine_profiles/profile_recorder.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "boundary/request.h"
-#include "platform/profile_json.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_json.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/nvml_binding.h"
 #include "profile_files.h"
 
@@ -70,6 +71,33 @@ TEST_P(RecordedProfile, ReplaysWithTheSameCallsAndDocument) {
 INSTANTIATE_TEST_SUITE_P(MachineClasses, RecordedProfile, testing::ValuesIn(test::profile_names()),
                          [](const testing::TestParamInfo<std::string>& param) { return param.param; });
 
+// Real machines bring NVML's count, PCI identities and both clocks: the
+// devices found away from their adapter's position must replay so too.
+class RecordedRealMachine : public testing::TestWithParam<std::string> {};
+
+TEST_P(RecordedRealMachine, ReplaysWithTheSameCallsAndDocument) {
+    expect_same_replay(read_machine_profile(test::profile_text(GetParam(), test::kRealMachineDirectory)));
+}
+
+INSTANTIATE_TEST_SUITE_P(PublishedFigures, RecordedRealMachine,
+                         testing::ValuesIn(test::profile_names(test::kRealMachineDirectory)),
+                         [](const testing::TestParamInfo<std::string>& param) { return param.param; });
+
+TEST(RecordingPlatform, KeepsWhatNvmlAnsweredForDevicesFoundByIdentity) {
+    MachineProfile machine = read_machine_profile(test::profile_text("rtx4090_display_rtx3090_lower_bus",
+                                                                     test::kRealMachineDirectory));
+    const MachineProfile recorded = record(machine).recorded;
+    EXPECT_EQ(recorded.nvml.device_count, 2u);
+    ASSERT_EQ(recorded.nvml.devices.size(), 2u);
+    for (const auto& [index, device] : recorded.nvml.devices) {
+        const NvmlDeviceAnswer& real = machine.nvml.devices.at(index);
+        EXPECT_EQ(device.pci_device_id, real.pci_device_id) << index;
+        EXPECT_EQ(device.pci_sub_system_id, real.pci_sub_system_id) << index;
+        EXPECT_EQ(device.max_memory_clock_mhz, real.max_memory_clock_mhz) << index;
+        EXPECT_EQ(device.memory_clock_mhz, 0u) << "the current clock is never asked for";
+    }
+}
+
 const char kProcessorKey[] = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 
 // Answers beyond the machine classes: each failure the probes absorb must be
@@ -96,7 +124,7 @@ TEST(RecordingPlatform, FailuresReplayAsTheSameFailures) {
         {"no nvmlShutdown", [](MachineProfile& p) { p.nvml.exports.erase("nvmlShutdown"); }},
         {"no nvmlDeviceGetBusWidth", [](MachineProfile& p) { p.nvml.exports.erase("nvmlDeviceGetBusWidth"); }},
         {"no device handle", [](MachineProfile& p) { p.nvml.devices[0].handle_result = nvml::kErrorInvalidArgument; }},
-        {"clock query fails", [](MachineProfile& p) { p.nvml.devices[0].clock_result = nvml::kErrorNotSupported; }},
+        {"clock query fails", [](MachineProfile& p) { p.nvml.devices[0].max_clock_result = nvml::kErrorNotSupported; }},
         {"bus width 0", [](MachineProfile& p) { p.nvml.devices[0].bus_width_bits = 0; }},
         {"C cannot be opened", [](MachineProfile& p) { p.drives['C'].open_ok = false; }},
         {"C rejects the query", [](MachineProfile& p) { p.drives['C'].ioctl_ok = false; }},
@@ -118,7 +146,10 @@ TEST(RecordingPlatform, RecordsOnlyWhatTheMachineWasAskedAndAnswered) {
     EXPECT_EQ(recorded.source, "recorded by a test");
     EXPECT_EQ(recorded.cpuid.size(), 6u);  // 0x80000000, the three brand leaves, 1 and 7
     EXPECT_EQ(recorded.topology.buffer, desktop.topology.buffer);
-    EXPECT_EQ(recorded.nvml.exports, desktop.nvml.exports);
+    // Only the entry points looked up: not the current clock, which nothing reads.
+    EXPECT_EQ(recorded.nvml.exports,
+              (std::set<std::string>{"nvmlDeviceGetBusWidth", "nvmlDeviceGetHandleByIndex", "nvmlDeviceGetMaxClockInfo",
+                                     "nvmlInit_v2", "nvmlShutdown"}));
     EXPECT_EQ(recorded.drives.count('E'), 1u);  // asked for its type, nothing more
     EXPECT_EQ(recorded.drives.count('F'), 0u);
 

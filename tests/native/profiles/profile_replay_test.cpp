@@ -1,7 +1,7 @@
 // Every machine profile of tests/profiles through the library's whole
 // pipeline: the document must match its checked expected document byte for
 // byte (the document, then the one line break sysinfo_replay prints).
-#include "platform/profile_replay.h"
+#include "machine_profiles/profile_replay.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/profile_json.h"
+#include "machine_profiles/profile_json.h"
+#include "../data/shipped_table.h"
 #include "profile_files.h"
 
 namespace mrv {
@@ -34,6 +35,22 @@ TEST_P(ProfileReplay, SaysWhereItsDataCameFrom) {
 INSTANTIATE_TEST_SUITE_P(MachineClasses, ProfileReplay, testing::ValuesIn(test::profile_names()),
                          [](const testing::TestParamInfo<std::string>& param) { return param.param; });
 
+class RealMachineReplay : public testing::TestWithParam<std::string> {};
+
+TEST_P(RealMachineReplay, TellsItsOwnerWhatItsExpectedDocumentSays) {
+    const std::string text = test::profile_text(GetParam(), test::kRealMachineDirectory);
+    const MachineProfile profile = read_machine_profile(text);
+    const ReplayOutcome outcome = replay_machine_profile(profile, test::shipped_table());
+    EXPECT_TRUE(outcome.misuse.empty()) << outcome.misuse.front();
+    EXPECT_EQ(outcome.document + "\n", test::expected_document(GetParam(), test::kRealMachineDirectory));
+    EXPECT_EQ(profile.source.rfind("assembled from published figures, not recorded: ", 0), 0u) << profile.source;
+    EXPECT_EQ(nlohmann::json::parse(text)["format"], kMachineProfileFormat);
+}
+
+INSTANTIATE_TEST_SUITE_P(PublishedFigures, RealMachineReplay,
+                         testing::ValuesIn(test::profile_names(test::kRealMachineDirectory)),
+                         [](const testing::TestParamInfo<std::string>& param) { return param.param; });
+
 TEST(ProfileFiles, CoverEveryMachineClass) {
     const std::vector<std::string> names = test::profile_names();
     const std::set<std::string> present(names.begin(), names.end());
@@ -41,6 +58,9 @@ TEST(ProfileFiles, CoverEveryMachineClass) {
                              "ultrabook_igpu_only", "virtual_machine", "workstation_96_cores_two_nvidia",
                              "no_fixed_drives", "every_call_fails"})
         EXPECT_EQ(present.count(name), 1u) << name;
+    const std::vector<std::string> real = test::profile_names(test::kRealMachineDirectory);
+    EXPECT_EQ(real, (std::vector<std::string>{"rtx4060_desktop", "rtx4070_laptop_optimus", "rtx4090_desktop_at_rest",
+                                              "rtx4090_display_rtx3090_lower_bus", "rx7900xtx_desktop"}));
 }
 
 // The tables decide architecture and table bandwidth only: without them the

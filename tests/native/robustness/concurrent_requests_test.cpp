@@ -13,8 +13,8 @@
 
 #include "../support/temp_directory.h"
 #include "boundary/request.h"
-#include "platform/profile_json.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_json.h"
+#include "machine_profiles/profile_platform.h"
 
 namespace mrv {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "boundary/request.h"
 #include "document/capabilities_document.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "../support/fault_injecting_platform.h"
 
 namespace mrv {
@@ -29,6 +29,7 @@ using test::Fault;
 using test::FaultInjectingPlatform;
 
 constexpr std::uint64_t kGib = 1ull << 30;
+constexpr double kComputeCardClockMhz = 1215;  // A100 40GB HBM2: 1555.2 GB/s on 5120 bits
 const char kProcessorKey[] = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 const char* const kAdapterNames[] = {"Intel(R) UHD Graphics 770", "NVIDIA GeForce RTX 4090"};  // enumeration order
 const std::uint32_t kAdapterVendors[] = {0x8086, 0x10DE};
@@ -96,7 +97,14 @@ MachineProfile rich_machine() {
         adapter(u"Intel(R) UHD Graphics 770", 0x8086, 128 << 20, {kGib, 100 << 20, 0, 0}),
         adapter(u"NVIDIA GeForce RTX 4090", 0x10DE, 24 * kGib, {22 * kGib, 2 * kGib, 0, 0})};
     profile.nvml.present = true;
-    profile.nvml.devices[0] = NvmlDeviceAnswer{nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 384};
+    // NVML's first device is a compute card in TCC mode, which DXGI does not
+    // list; the 4090 is its second.
+    AdapterDesc1 compute_card;
+    compute_card.vendor_id = 0x10DE;
+    compute_card.device_id = 0x20F1;  // A100 PCIe 40GB
+    profile.nvml.devices[0] = working_nvml_device(compute_card, static_cast<std::uint32_t>(kComputeCardClockMhz), 5120);
+    profile.nvml.devices[1] = working_nvml_device(profile.dxgi.adapters[1].desc, 10501, 384);
+    profile.nvml.device_count = 2;
     profile.logical_drives = (1u << 2) | (1u << 3) | (1u << 4);
     profile.drives['C'] = drive(win::kDriveFixed, 100 * kGib, 1024 * kGib, false);
     profile.drives['D'] = drive(win::kDriveCdrom, 0, 0, false);
@@ -373,16 +381,36 @@ void expect_effect(const Site& site, Fault fault, const json& doc, const json& b
             break;
         case Call::GetProcAddress:
             if (site.detail == "nvmlInit_v2" || site.detail == "nvmlShutdown" ||
-                site.detail == "nvmlDeviceGetHandleByIndex")
+                site.detail == "nvmlDeviceGetHandleByIndex") {
                 expect_no_nvml(doc);
+            } else if (site.detail == "nvmlDeviceGetPciInfo_v3") {
+                // Old drivers: the device at the adapter's position, whichever card it is.
+                const json* nvidia = gpu_named(doc, kAdapterNames[1]);
+                ASSERT_NE(nvidia, nullptr);
+                EXPECT_EQ((*nvidia)["bandwidth_from_nvml"], true);
+                EXPECT_DOUBLE_EQ((*nvidia)["memory_bandwidth_gbs"].get<double>(), kComputeCardClockMhz * 2 * 5120 / 8e3);
+            } else {
+                expect_nvml_measurement_missed(doc);
+            }
+            break;
+        case Call::NvmlGetHandleByIndex:
+        case Call::NvmlGetPciInfo:
+            // The compute card was never the 4090's; without it the 4090 is still found.
+            if (site.detail == "0")
+                EXPECT_EQ(doc, base);
             else
                 expect_nvml_measurement_missed(doc);
             break;
-        case Call::NvmlGetHandleByIndex:
+        case Call::NvmlGetCount:
+            if (odd)
+                EXPECT_EQ(doc, base) << "an absurd count is cut short and the 4090 still found";
+            else
+                expect_nvml_measurement_missed(doc);
+            break;
         case Call::GetModuleHandle:
             expect_nvml_measurement_missed(doc);
             break;
-        case Call::NvmlGetClockInfo:
+        case Call::NvmlClockQuery:
         case Call::NvmlGetBusWidth:
             if (odd) {
                 const json* nvidia = gpu_named(doc, kAdapterNames[1]);

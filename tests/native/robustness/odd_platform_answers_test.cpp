@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "boundary/snapshot.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/cpu_probe.h"
 #include "probes/storage_probe.h"
 #include "probes/wide_to_utf8.h"

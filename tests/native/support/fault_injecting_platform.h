@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -26,7 +27,7 @@ enum class Call {
     CreateDxgiFactory, EnumAdapters1, GetDesc1, QueryInterfaceAdapter3, QueryVideoMemoryInfo, Release,
     WideCharToMultiByte,
     LoadLibrary, GetModuleHandle, GetProcAddress,
-    NvmlInit, NvmlGetHandleByIndex, NvmlGetClockInfo, NvmlGetBusWidth,
+    NvmlInit, NvmlGetHandleByIndex, NvmlGetCount, NvmlGetPciInfo, NvmlClockQuery, NvmlGetBusWidth,
     GetLogicalDrives, GetDriveType, GetDiskFreeSpaceEx, CreateFile, DeviceIoControl, CloseHandle,
 };
 
@@ -45,7 +46,7 @@ enum class Fault {
 
 struct CallRecord {
     Call call;
-    std::string detail;  // the argument that tells calls of one kind apart (leaf, value name, root, index)
+    std::string detail;  // what tells calls of one kind apart (leaf, value name, root, index, NVML device index)
 };
 
 class FaultInjectingPlatform final : public Platform {
@@ -251,17 +252,36 @@ public:
             device = 0;
             return nvml::kSuccess;
         }
-        return inner_.call_nvml_device_get_handle_by_index(entry, index, device);
+        const std::int32_t result = inner_.call_nvml_device_get_handle_by_index(entry, index, device);
+        if (result == nvml::kSuccess) device_indices_[device] = index;
+        return result;
     }
-    std::int32_t call_nvml_device_get_clock_info(Symbol entry, NvmlDevice device, std::uint32_t clock_type,
-                                                 std::uint32_t& clock) override {
-        begin(Call::NvmlGetClockInfo, "");
+    std::int32_t call_nvml_device_get_count(Symbol entry, std::uint32_t& count) override {
+        begin(Call::NvmlGetCount, "");
+        if (failed_nvml_value(count)) return nvml::kErrorUnknown;
+        return odd_nvml_value(inner_.call_nvml_device_get_count(entry, count), count);
+    }
+    std::int32_t call_nvml_device_get_pci_info_v3(Symbol entry, NvmlDevice device, NvmlPciInfo& pci) override {
+        begin(Call::NvmlGetPciInfo, device_index(device));
+        if (take(Fault::Fail)) return nvml::kErrorNotSupported;
+        if (take(Fault::FailAfterWriting)) {
+            scribble(&pci, sizeof pci);
+            return nvml::kErrorNotSupported;
+        }
+        const std::int32_t result = inner_.call_nvml_device_get_pci_info_v3(entry, device, pci);
+        if (result == nvml::kSuccess && take(Fault::Empty)) pci = NvmlPciInfo{};
+        if (result == nvml::kSuccess && take(Fault::Oversized)) pci.pci_device_id = pci.pci_sub_system_id = ~0u;
+        return result;
+    }
+    std::int32_t call_nvml_device_clock_query(Symbol entry, NvmlDevice device, std::uint32_t clock_type,
+                                              std::uint32_t& clock) override {
+        begin(Call::NvmlClockQuery, device_index(device));
         if (failed_nvml_value(clock)) return nvml::kErrorNotSupported;
-        return odd_nvml_value(inner_.call_nvml_device_get_clock_info(entry, device, clock_type, clock), clock);
+        return odd_nvml_value(inner_.call_nvml_device_clock_query(entry, device, clock_type, clock), clock);
     }
     std::int32_t call_nvml_device_get_bus_width(Symbol entry, NvmlDevice device,
                                                 std::uint32_t& bus_width) override {
-        begin(Call::NvmlGetBusWidth, "");
+        begin(Call::NvmlGetBusWidth, device_index(device));
         if (failed_nvml_value(bus_width)) return nvml::kErrorNotSupported;
         return odd_nvml_value(inner_.call_nvml_device_get_bus_width(entry, device, bus_width), bus_width);
     }
@@ -354,6 +374,10 @@ private:
         }
         return false;
     }
+    std::string device_index(NvmlDevice device) const {
+        const auto found = device_indices_.find(device);
+        return found == device_indices_.end() ? "?" : std::to_string(found->second);
+    }
     std::int32_t odd_nvml_value(std::int32_t status, std::uint32_t& value) {
         if (status != nvml::kSuccess) return status;
         if (take(Fault::Empty)) value = 0;
@@ -362,6 +386,7 @@ private:
     }
 
     Platform& inner_;
+    std::map<NvmlDevice, std::uint32_t> device_indices_;  // which index each handle came from
     std::size_t target_;
     Fault fault_;
     std::size_t current_ = 0;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "boundary/request.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 
 namespace mrv {
 namespace {
@@ -51,7 +51,7 @@ MachineProfile workstation() {
                              adapter(u"Microsoft Basic Render Driver", 0x1414, 0)};
     profile.dxgi.adapters[1].desc.flags = win::kDxgiAdapterFlagSoftware;
     profile.nvml.present = true;
-    profile.nvml.devices[0] = {nvml::kSuccess, nvml::kSuccess, 10501, nvml::kSuccess, 192};
+    profile.nvml.devices[0] = working_nvml_device(profile.dxgi.adapters[0].desc, 10501, 192);
     profile.logical_drives = 0b11101;  // A, C, D, E
     profile.drives['A'].type = win::kDriveRemovable;
     profile.drives['C'] = {win::kDriveFixed, true, 100 * kGib, 500 * kGib, true, true, false};
@@ -86,14 +86,26 @@ const Variant variants[] = {
     {"empty adapter name", [](MachineProfile& p) { p.dxgi.adapters[0].desc.description[0] = 0; }},
     {"two NVIDIA adapters", [](MachineProfile& p) {
          p.dxgi.adapters.insert(p.dxgi.adapters.begin() + 1, adapter(u"NVIDIA T400", 0x10DE, 2 * kGib));
-         p.nvml.devices[1] = {nvml::kSuccess, nvml::kSuccess, 5000, nvml::kSuccess, 64};
+         p.nvml.devices[1] = working_nvml_device(p.dxgi.adapters[1].desc, 5000, 64);
+         p.nvml.devices[1].pci_device_id = 0x1FF210DE;  // the T400's own device ID
+         p.dxgi.adapters[1].desc.device_id = 0x1FF2;
      }},
     {"no NVML", [](MachineProfile& p) { p.nvml.present = false; }},
     {"NVML without an entry", [](MachineProfile& p) { p.nvml.exports.erase("nvmlShutdown"); }},
     {"NVML init fails", [](MachineProfile& p) { p.nvml.init_result = nvml::kErrorUnknown; }},
     {"no device handle", [](MachineProfile& p) { p.nvml.devices[0].handle_result = nvml::kErrorNotSupported; }},
-    {"no clock entry", [](MachineProfile& p) { p.nvml.exports.erase("nvmlDeviceGetClockInfo"); }},
-    {"clock query fails", [](MachineProfile& p) { p.nvml.devices[0].clock_result = nvml::kErrorNotSupported; }},
+    {"no clock entry", [](MachineProfile& p) { p.nvml.exports.erase("nvmlDeviceGetMaxClockInfo"); }},
+    {"clock query fails", [](MachineProfile& p) { p.nvml.devices[0].max_clock_result = nvml::kErrorNotSupported; }},
+    {"device found elsewhere", [](MachineProfile& p) {
+         p.nvml.devices[1] = p.nvml.devices[0];
+         p.nvml.devices[0].pci_device_id = 0x20F110DE;
+         p.nvml.device_count = 2;
+     }},
+    {"no agreeing device", [](MachineProfile& p) {
+         p.nvml.devices[0].pci_sub_system_id = 1;
+         p.nvml.device_count = 1;
+     }},
+    {"no PCI entry", [](MachineProfile& p) { p.nvml.exports.erase("nvmlDeviceGetPciInfo_v3"); }},
     {"free space fails", [](MachineProfile& p) { p.drives['C'].free_space_ok = false; }},
     {"property query fails", [](MachineProfile& p) { p.drives['C'].ioctl_ok = false; }},
     {"no drives", [](MachineProfile& p) { p.logical_drives = 0; }},

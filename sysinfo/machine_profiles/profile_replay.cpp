@@ -1,7 +1,7 @@
-#include "platform/profile_replay.h"
+#include "machine_profiles/profile_replay.h"
 
 #include "boundary/request.h"
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 #include "probes/nvml_binding.h"
 
 namespace mrv {

@@ -50,17 +50,38 @@ struct DxgiAnswer {
 
 struct NvmlDeviceAnswer {
     std::int32_t handle_result = nvml::kSuccess;
-    std::int32_t clock_result = nvml::kSuccess;
+    std::int32_t pci_result = nvml::kSuccess;  // nvmlDeviceGetPciInfo_v3
+    std::uint32_t pci_device_id = 0;           // device ID << 16 | vendor ID
+    std::uint32_t pci_sub_system_id = 0;
+    std::int32_t clock_result = nvml::kSuccess;  // nvmlDeviceGetClockInfo: the current memory clock
     std::uint32_t memory_clock_mhz = 0;
+    std::int32_t max_clock_result = nvml::kSuccess;  // nvmlDeviceGetMaxClockInfo
+    std::uint32_t max_memory_clock_mhz = 0;
     std::int32_t bus_width_result = nvml::kSuccess;
     std::uint32_t bus_width_bits = 0;
 };
 
+// A device that answers every call, with the PCI identity of the adapter
+// described by `desc` and the same current and maximum memory clock.
+inline NvmlDeviceAnswer working_nvml_device(const AdapterDesc1& desc, std::uint32_t memory_clock_mhz,
+                                            std::uint32_t bus_width_bits) {
+    NvmlDeviceAnswer device;
+    device.pci_device_id = desc.device_id << 16 | desc.vendor_id;
+    device.pci_sub_system_id = desc.sub_sys_id;
+    device.memory_clock_mhz = memory_clock_mhz;
+    device.max_memory_clock_mhz = memory_clock_mhz;
+    device.bus_width_bits = bus_width_bits;
+    return device;
+}
+
 struct NvmlAnswer {
     bool present = false;  // nvml.dll can be loaded
-    std::set<std::string> exports = {"nvmlInit_v2", "nvmlShutdown", "nvmlDeviceGetHandleByIndex",
-                                      "nvmlDeviceGetClockInfo", "nvmlDeviceGetBusWidth"};
+    std::set<std::string> exports = {"nvmlInit_v2",           "nvmlShutdown",           "nvmlDeviceGetHandleByIndex",
+                                      "nvmlDeviceGetCount",    "nvmlDeviceGetPciInfo_v3", "nvmlDeviceGetClockInfo",
+                                      "nvmlDeviceGetMaxClockInfo", "nvmlDeviceGetBusWidth"};
     std::int32_t init_result = nvml::kSuccess;
+    std::int32_t count_result = nvml::kSuccess;
+    std::uint32_t device_count = 0;  // what nvmlDeviceGetCount answers
     std::map<std::uint32_t, NvmlDeviceAnswer> devices;  // by index; others: NVML_ERROR_INVALID_ARGUMENT
 };
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/machine_profile.h"
+#include "machine_profiles/machine_profile.h"
 #include "probes/gpu_bandwidth_estimator.h"
 
 namespace mrv {

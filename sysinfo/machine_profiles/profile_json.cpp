@@ -1,4 +1,4 @@
-#include "platform/profile_json.h"
+#include "machine_profiles/profile_json.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/profile_answers.h"
+#include "machine_profiles/profile_answers.h"
 
 namespace mrv {
 namespace {
@@ -371,26 +371,67 @@ DxgiAnswer read_dxgi(const Field& field) {
     return dxgi;
 }
 
-NvmlAnswer read_nvml(const Field& field) {
-    const Object object(field, {"present", "exports", "init_result", "devices"});
+// Format 1 knew one clock, read through nvmlDeviceGetClockInfo, and neither
+// the count nor PCI identities. Its clock answers both clock entry points,
+// and without nvmlDeviceGetPciInfo_v3 and nvmlDeviceGetCount devices go by
+// position, so a format 1 profile replays as it did when it was written.
+void upgrade_format1_nvml(NvmlAnswer& nvml) {
+    nvml.exports.erase("nvmlDeviceGetPciInfo_v3");
+    nvml.exports.erase("nvmlDeviceGetCount");
+    if (nvml.exports.count("nvmlDeviceGetClockInfo") != 0) nvml.exports.insert("nvmlDeviceGetMaxClockInfo");
+    for (auto& [index, device] : nvml.devices) {
+        device.max_clock_result = device.clock_result;
+        device.max_memory_clock_mhz = device.memory_clock_mhz;
+    }
+}
+
+NvmlDeviceAnswer read_nvml_device_format1(const Object& device) {
+    NvmlDeviceAnswer answer;
+    answer.handle_result = read_status(device["handle_result"]);
+    answer.clock_result = read_status(device["clock_result"]);
+    answer.memory_clock_mhz = read_u32(device["memory_clock_mhz"]);
+    answer.bus_width_result = read_status(device["bus_width_result"]);
+    answer.bus_width_bits = read_u32(device["bus_width_bits"]);
+    return answer;
+}
+
+NvmlDeviceAnswer read_nvml_device(const Object& device) {
+    NvmlDeviceAnswer answer = read_nvml_device_format1(device);
+    answer.pci_result = read_status(device["pci_result"]);
+    answer.pci_device_id = read_u32(device["pci_device_id"]);
+    answer.pci_sub_system_id = read_u32(device["pci_sub_system_id"]);
+    answer.max_clock_result = read_status(device["max_clock_result"]);
+    answer.max_memory_clock_mhz = read_u32(device["max_memory_clock_mhz"]);
+    return answer;
+}
+
+NvmlAnswer read_nvml(const Field& field, int format) {
+    const bool format1 = format == 1;
+    const Object object = format1 ? Object(field, {"present", "exports", "init_result", "devices"})
+                                  : Object(field, {"present", "exports", "init_result", "count_result",
+                                                   "device_count", "devices"});
     NvmlAnswer nvml;
     nvml.present = read_bool(object["present"]);
     nvml.exports.clear();
     for (const Field& name : items(object["exports"])) nvml.exports.insert(read_string(name));
     nvml.init_result = read_status(object["init_result"]);
+    if (!format1) {
+        nvml.count_result = read_status(object["count_result"]);
+        nvml.device_count = read_u32(object["device_count"]);
+    }
     for (const Field& item : items(object["devices"])) {
-        const Object device(item, {"index", "handle_result", "clock_result", "memory_clock_mhz", "bus_width_result",
-                                   "bus_width_bits"});
-        NvmlDeviceAnswer answer;
+        const Object device =
+            format1 ? Object(item, {"index", "handle_result", "clock_result", "memory_clock_mhz", "bus_width_result",
+                                    "bus_width_bits"})
+                    : Object(item, {"index", "handle_result", "pci_result", "pci_device_id", "pci_sub_system_id",
+                                    "clock_result", "memory_clock_mhz", "max_clock_result", "max_memory_clock_mhz",
+                                    "bus_width_result", "bus_width_bits"});
         const std::uint32_t index = read_u32(device["index"]);
-        answer.handle_result = read_status(device["handle_result"]);
-        answer.clock_result = read_status(device["clock_result"]);
-        answer.memory_clock_mhz = read_u32(device["memory_clock_mhz"]);
-        answer.bus_width_result = read_status(device["bus_width_result"]);
-        answer.bus_width_bits = read_u32(device["bus_width_bits"]);
+        const NvmlDeviceAnswer answer = format1 ? read_nvml_device_format1(device) : read_nvml_device(device);
         if (!nvml.devices.emplace(index, answer).second)
             fail(device["index"].path, "device " + std::to_string(index) + " appears twice");
     }
+    if (format1) upgrade_format1_nvml(nvml);
     return nvml;
 }
 
@@ -483,12 +524,19 @@ ordered_json write_nvml(const NvmlAnswer& nvml) {
     out["exports"] = ordered_json::array();
     for (const std::string& name : nvml.exports) out["exports"].push_back(name);
     out["init_result"] = nvml.init_result;
+    out["count_result"] = nvml.count_result;
+    out["device_count"] = nvml.device_count;
     out["devices"] = ordered_json::array();
     for (const auto& [index, device] : nvml.devices)
         out["devices"].push_back({{"index", index},
                                   {"handle_result", device.handle_result},
+                                  {"pci_result", device.pci_result},
+                                  {"pci_device_id", hex_word(device.pci_device_id, 8)},
+                                  {"pci_sub_system_id", hex_word(device.pci_sub_system_id, 8)},
                                   {"clock_result", device.clock_result},
                                   {"memory_clock_mhz", device.memory_clock_mhz},
+                                  {"max_clock_result", device.max_clock_result},
+                                  {"max_memory_clock_mhz", device.max_memory_clock_mhz},
                                   {"bus_width_result", device.bus_width_result},
                                   {"bus_width_bits", device.bus_width_bits}});
     return out;
@@ -507,9 +555,12 @@ MachineProfile read_machine_profile(const std::string& text) {
     if (!document.is_object()) fail("", "expected an object");
     if (!document.contains("format")) fail("format", "required field is missing");
     const json& format = document.at("format");
-    if (!format.is_number_integer() || format.get<std::int64_t>() != kMachineProfileFormat)
+    if (!format.is_number_integer() || format.get<std::int64_t>() < kOldestMachineProfileFormat ||
+        format.get<std::int64_t>() > kMachineProfileFormat)
         fail("format", "unsupported profile format " + format.dump() + " (this reader knows " +
+                           std::to_string(kOldestMachineProfileFormat) + " to " +
                            std::to_string(kMachineProfileFormat) + ")");
+    const int version = static_cast<int>(format.get<std::int64_t>());
     const Field root{document, ""};
     const Object object(root, {"format", "origin", "cpuid", "number_of_processors", "topology", "registry",
                                "memory_status", "dxgi", "nvml", "logical_drives", "drives"});
@@ -522,7 +573,7 @@ MachineProfile read_machine_profile(const std::string& text) {
     profile.registry = read_registry(object["registry"]);
     profile.memory_status = read_memory_status(object["memory_status"]);
     profile.dxgi = read_dxgi(object["dxgi"]);
-    profile.nvml = read_nvml(object["nvml"]);
+    profile.nvml = read_nvml(object["nvml"], version);
     profile.logical_drives = read_u32(object["logical_drives"]);
     profile.drives = read_drives(object["drives"]);
     return profile;

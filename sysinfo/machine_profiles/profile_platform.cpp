@@ -1,10 +1,10 @@
-#include "platform/profile_platform.h"
+#include "machine_profiles/profile_platform.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "platform/profile_answers.h"
+#include "machine_profiles/profile_answers.h"
 
 namespace mrv {
 namespace {
@@ -274,15 +274,41 @@ std::int32_t ProfilePlatform::call_nvml_device_get_handle_by_index(Symbol entry,
     return nvml::kSuccess;
 }
 
-std::int32_t ProfilePlatform::call_nvml_device_get_clock_info(Symbol entry, NvmlDevice device_handle,
-                                                              std::uint32_t clock_type, std::uint32_t& clock) {
-    record("nvmlDeviceGetClockInfo(" + std::to_string(clock_type) + ")");
-    if (symbol_name(entry, "nvmlDeviceGetClockInfo").empty()) return nvml::kErrorUnknown;
-    const NvmlDeviceAnswer* answer = device(device_handle, "nvmlDeviceGetClockInfo");
+std::int32_t ProfilePlatform::call_nvml_device_get_count(Symbol entry, std::uint32_t& count) {
+    record("nvmlDeviceGetCount()");
+    if (symbol_name(entry, "nvmlDeviceGetCount").empty()) return nvml::kErrorUnknown;
+    if (profile_.nvml.init_result != nvml::kSuccess) return nvml::kErrorUninitialized;
+    if (profile_.nvml.count_result != nvml::kSuccess) return profile_.nvml.count_result;
+    count = profile_.nvml.device_count;
+    return nvml::kSuccess;
+}
+
+std::int32_t ProfilePlatform::call_nvml_device_get_pci_info_v3(Symbol entry, NvmlDevice device_handle,
+                                                               NvmlPciInfo& pci) {
+    record("nvmlDeviceGetPciInfo_v3()");
+    if (symbol_name(entry, "nvmlDeviceGetPciInfo_v3").empty()) return nvml::kErrorUnknown;
+    const NvmlDeviceAnswer* answer = device(device_handle, "nvmlDeviceGetPciInfo_v3");
+    if (answer == nullptr) return nvml::kErrorInvalidArgument;
+    if (answer->pci_result != nvml::kSuccess) return answer->pci_result;
+    pci.pci_device_id = answer->pci_device_id;
+    pci.pci_sub_system_id = answer->pci_sub_system_id;
+    return nvml::kSuccess;
+}
+
+// The current or the maximum clock, by the entry point it is called through.
+std::int32_t ProfilePlatform::call_nvml_device_clock_query(Symbol entry, NvmlDevice device_handle,
+                                                           std::uint32_t clock_type, std::uint32_t& clock) {
+    const auto found = symbols_.find(entry);
+    const bool maximum = found != symbols_.end() && found->second == "nvmlDeviceGetMaxClockInfo";
+    const char* name = maximum ? "nvmlDeviceGetMaxClockInfo" : "nvmlDeviceGetClockInfo";
+    record(std::string(name) + "(" + std::to_string(clock_type) + ")");
+    if (symbol_name(entry, name).empty()) return nvml::kErrorUnknown;
+    const NvmlDeviceAnswer* answer = device(device_handle, name);
     if (answer == nullptr) return nvml::kErrorInvalidArgument;
     if (clock_type != nvml::kClockMem) return nvml::kErrorNotSupported;
-    if (answer->clock_result != nvml::kSuccess) return answer->clock_result;
-    clock = answer->memory_clock_mhz;
+    const std::int32_t result = maximum ? answer->max_clock_result : answer->clock_result;
+    if (result != nvml::kSuccess) return result;
+    clock = maximum ? answer->max_memory_clock_mhz : answer->memory_clock_mhz;
     return nvml::kSuccess;
 }
 

@@ -1,12 +1,15 @@
-#include "platform/profile_recorder.h"
+#include "machine_profiles/profile_recorder.h"
 
 #include <cstring>
 #include <utility>
+
+#include "probes/nvml_api.h"
 
 namespace mrv {
 namespace {
 
 constexpr char kNvmlLibrary[] = "nvml.dll";
+constexpr char kNvmlCurrentClockEntry[] = "nvmlDeviceGetClockInfo";
 
 // "C:\" gives 'C'; anything else gives 0.
 char root_letter(const char* root) {
@@ -210,10 +213,12 @@ Handle RecordingPlatform::get_module_handle(const char* name) { return inner_.ge
 Symbol RecordingPlatform::get_proc_address(Handle module, const char* name) {
     const Symbol symbol = inner_.get_proc_address(module, name);
     if (module != 0 && module == nvml_module_) {
-        if (symbol != 0)
+        if (symbol != 0) {
             profile_.nvml.exports.insert(name);
-        else
+            nvml_entries_[symbol] = name;
+        } else {
             profile_.nvml.exports.erase(name);
+        }
     }
     return symbol;
 }
@@ -236,11 +241,35 @@ NvmlDeviceAnswer* RecordingPlatform::nvml_device_of(NvmlDevice device) {
     return found == nvml_devices_.end() ? nullptr : &profile_.nvml.devices[found->second];
 }
 
-std::int32_t RecordingPlatform::call_nvml_device_get_clock_info(Symbol entry, NvmlDevice device,
-                                                                std::uint32_t clock_type, std::uint32_t& clock) {
-    const std::int32_t result = inner_.call_nvml_device_get_clock_info(entry, device, clock_type, clock);
+std::int32_t RecordingPlatform::call_nvml_device_get_count(Symbol entry, std::uint32_t& count) {
+    const std::int32_t result = inner_.call_nvml_device_get_count(entry, count);
+    profile_.nvml.count_result = result;
+    if (result == nvml::kSuccess) profile_.nvml.device_count = count;
+    return result;
+}
+
+std::int32_t RecordingPlatform::call_nvml_device_get_pci_info_v3(Symbol entry, NvmlDevice device, NvmlPciInfo& pci) {
+    const std::int32_t result = inner_.call_nvml_device_get_pci_info_v3(entry, device, pci);
+    if (NvmlDeviceAnswer* answer = nvml_device_of(device)) {
+        answer->pci_result = result;
+        if (result == nvml::kSuccess) {
+            answer->pci_device_id = pci.pci_device_id;
+            answer->pci_sub_system_id = pci.pci_sub_system_id;
+        }
+    }
+    return result;
+}
+
+std::int32_t RecordingPlatform::call_nvml_device_clock_query(Symbol entry, NvmlDevice device,
+                                                             std::uint32_t clock_type, std::uint32_t& clock) {
+    const std::int32_t result = inner_.call_nvml_device_clock_query(entry, device, clock_type, clock);
     NvmlDeviceAnswer* answer = nvml_device_of(device);
-    if (answer != nullptr && clock_type == nvml::kClockMem) {
+    const auto entry_name = nvml_entries_.find(entry);
+    if (answer == nullptr || clock_type != nvml::kClockMem || entry_name == nvml_entries_.end()) return result;
+    if (entry_name->second == nvml::kDeviceGetMaxClockInfoName) {
+        answer->max_clock_result = result;
+        if (result == nvml::kSuccess) answer->max_memory_clock_mhz = clock;
+    } else if (entry_name->second == kNvmlCurrentClockEntry) {
         answer->clock_result = result;
         if (result == nvml::kSuccess) answer->memory_clock_mhz = clock;
     }

@@ -6,11 +6,14 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/machine_profile.h"
+#include "machine_profiles/machine_profile.h"
 
 namespace mrv {
 
-constexpr int kMachineProfileFormat = 1;
+// Format 2 added the NVML device count, PCI identities and maximum clocks.
+// Format 1 is still read (docs/machine_profiles.md says how it answers them).
+constexpr int kMachineProfileFormat = 2;
+constexpr int kOldestMachineProfileFormat = 1;
 
 // A profile that cannot be read: what() names the field first, as in
 // "dxgi.adapters[1].desc.vendor_id: expected an unsigned 32-bit integer".

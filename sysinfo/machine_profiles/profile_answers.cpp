@@ -1,4 +1,4 @@
-#include "platform/profile_answers.h"
+#include "machine_profiles/profile_answers.h"
 
 #include <cstring>
 

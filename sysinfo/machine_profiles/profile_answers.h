@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/machine_profile.h"
+#include "machine_profiles/machine_profile.h"
 #include "platform/platform.h"
 
 namespace mrv {
