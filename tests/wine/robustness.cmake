@@ -6,3 +6,13 @@ add_test(NAME windows_tests_have_timeouts
 set_tests_properties(windows_tests_have_timeouts PROPERTIES TIMEOUT 60 LABELS windows)
 
 mrv_add_wine_test(robustness_wide_text_test SOURCES robustness/wide_text_test.cpp LIBS sysinfo_windows_platform)
+
+# The real modules with their imports failing in turn, through their own
+# import tables (docs/robustness.md).
+add_library(import_table STATIC robustness/import_table.cpp)
+target_include_directories(import_table PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/robustness")
+mrv_warnings(import_table)
+
+mrv_add_wine_test(robustness_library_import_faults_test
+                  SOURCES robustness/library_import_faults_test.cpp robustness/dxgi_ledger.cpp
+                  LIBS import_table mrv_json dxgi DEPENDS mrv_sysinfo nvml_double TIMEOUT 300)
