@@ -16,3 +16,10 @@ mrv_warnings(import_table)
 mrv_add_wine_test(robustness_library_import_faults_test
                   SOURCES robustness/library_import_faults_test.cpp robustness/dxgi_ledger.cpp
                   LIBS import_table mrv_json dxgi DEPENDS mrv_sysinfo nvml_double TIMEOUT 300)
+
+add_library(syscheck_import_faults SHARED robustness/syscheck_import_faults.cpp)
+target_link_libraries(syscheck_import_faults PRIVATE import_table)
+set_target_properties(syscheck_import_faults PROPERTIES PREFIX "")
+mrv_warnings(syscheck_import_faults)
+mrv_add_wine_test(robustness_syscheck_import_faults_test SOURCES robustness/syscheck_import_faults_test.cpp
+                  DEPENDS syscheck syscheck_library_double syscheck_import_faults TIMEOUT 300)

@@ -39,10 +39,33 @@ std::string environment_block(const std::map<std::string, std::string>& changes)
     return result;
 }
 
+// LoadLibraryA(dll) on a thread of the suspended child: the loader's first
+// thread there sets up the process, then loads the DLL. kernel32 lies at the
+// same address in every process, and with it LoadLibraryA.
+bool inject(HANDLE process, const std::string& dll) {
+    void* remote = VirtualAllocEx(process, nullptr, dll.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote == nullptr) return false;
+    const auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    bool loaded = false;
+    if (WriteProcessMemory(process, remote, dll.c_str(), dll.size() + 1, nullptr)) {
+        HANDLE thread = CreateRemoteThread(process, nullptr, 0, load, remote, 0, nullptr);
+        if (thread != nullptr) {
+            DWORD module = 0;  // the low half of the module handle; 0 only when the load failed
+            loaded = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &module) &&
+                     module != 0;
+            CloseHandle(thread);
+        }
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return loaded;
+}
+
 }  // namespace
 
 ProcessResult run_process(const std::string& command_line, const std::string& working_directory,
-                          const std::map<std::string, std::string>& environment, std::uint32_t timeout_ms) {
+                          const std::map<std::string, std::string>& environment, std::uint32_t timeout_ms,
+                          const std::string& inject_dll) {
     ProcessResult result;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE out_read = nullptr, out_write = nullptr, err_read = nullptr, err_write = nullptr;
@@ -60,7 +83,8 @@ ProcessResult run_process(const std::string& command_line, const std::string& wo
     PROCESS_INFORMATION process{};
     std::string command = command_line;
     std::string block = environment_block(environment);
-    result.started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, block.data(),
+    const DWORD flags = inject_dll.empty() ? 0 : CREATE_SUSPENDED;
+    result.started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, block.data(),
                                     working_directory.empty() ? nullptr : working_directory.c_str(), &startup,
                                     &process) != FALSE;
     CloseHandle(out_write);
@@ -69,6 +93,10 @@ ProcessResult run_process(const std::string& command_line, const std::string& wo
         CloseHandle(out_read);
         CloseHandle(err_read);
         return result;
+    }
+    if (!inject_dll.empty()) {
+        result.injected = inject(process.hProcess, inject_dll);
+        ResumeThread(process.hThread);
     }
     std::thread err_reader([&] { result.err = read_pipe(err_read); });
     std::thread out_reader([&] { result.out = read_pipe(out_read); });

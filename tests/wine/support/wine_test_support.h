@@ -11,6 +11,7 @@ namespace mrv::wine_test {
 
 struct ProcessResult {
     bool started = false;
+    bool injected = false;  // the DLL asked for was loaded into the child
     bool timed_out = false;
     std::uint32_t exit_code = 0;
     std::string out;  // everything the child wrote on stdout
@@ -19,10 +20,12 @@ struct ProcessResult {
 
 // Runs `command_line` (the first word is the program, a full path) in
 // `working_directory` with extra environment variables (an empty value
-// removes the variable); kills it after `timeout_ms`.
+// removes the variable); kills it after `timeout_ms`. A DLL named by
+// `inject_dll` (a full path) is loaded into the child before its main runs:
+// the child starts suspended and a thread of its own calls LoadLibraryA.
 ProcessResult run_process(const std::string& command_line, const std::string& working_directory,
                           const std::map<std::string, std::string>& environment = {},
-                          std::uint32_t timeout_ms = 60000);
+                          std::uint32_t timeout_ms = 60000, const std::string& inject_dll = "");
 
 // Folder of the running test program, with a trailing backslash.
 std::string program_directory();
