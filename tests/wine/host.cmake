@@ -10,5 +10,12 @@ foreach(double IN ITEMS syscheck_library_double syscheck_library_double_without_
   mrv_warnings(${double})
 endforeach()
 
+# Lends syscheck a module path too long for Wine to start a program from.
+add_library(long_module_path SHARED host/long_module_path.cpp)
+target_link_libraries(long_module_path PRIVATE ntdll)
+set_target_properties(long_module_path PROPERTIES PREFIX "")
+mrv_warnings(long_module_path)
+
 mrv_add_wine_test(syscheck_test SOURCES host/syscheck_test.cpp LIBS mrv_json
-                  DEPENDS syscheck mrv_sysinfo syscheck_library_double syscheck_library_double_without_entry)
+                  DEPENDS syscheck mrv_sysinfo syscheck_library_double syscheck_library_double_without_entry
+                          long_module_path)

@@ -5,6 +5,7 @@
 //   FILE          answer with FILE's bytes by the buffer protocol
 //   FILE RESULT   the same, but return RESULT: a number, or "size" for the
 //                 buffer size given
+//   nothing N     return N and write nothing into the buffer
 //   crash         an access violation inside the call
 //   throw         a C++ exception out of the call
 // Every call and the unload are appended to library_double_log.txt.
@@ -90,6 +91,7 @@ extern "C" __declspec(dllexport) std::int32_t get_system_capabilities_json(char*
     line >> file >> result;
     if (file == "crash") crash();
     if (file == "throw") throw std::runtime_error("scripted failure");
+    if (file == "nothing") return static_cast<std::int32_t>(std::strtol(result.c_str(), nullptr, 10));
 
     const std::string text = read_file(directory + file);
     const auto length = static_cast<std::int32_t>(text.size());

@@ -23,6 +23,10 @@ const std::string kEntryMissing = "В библиотеке не найдена �
 const std::string kBadSize = "Библиотека вернула некорректный размер буфера.";
 const std::string kNoDocument = "Библиотека не смогла сформировать отчёт о системе.";
 const std::string kProcessingError = "Ошибка обработки отчёта: ";
+// nlohmann-json 3.11.3's words for an empty input (3.11.2 worded it otherwise).
+const std::string kEmptyInput =
+    "[json.exception.parse_error.101] parse error at line 1, column 1: attempting to parse an empty input; check "
+    "that your input string or stream contains the expected JSON";
 
 const std::string kMemoryWarning = "Недостаточно оперативной памяти для распознавания речи";
 const std::string kCpuWarning = "Процессор без AVX2: распознавание будет медленным";
@@ -46,13 +50,16 @@ std::string parse_error_of(const std::string& text) {
 
 std::string size_of(const std::string& document) { return std::to_string(document.size() + 1); }
 
-// One case folder: syscheck.exe, a library as mrv_sysinfo.dll (none when
-// `library` is empty), a stale report, and a separate working directory.
+// One case folder: syscheck.exe (under `program` if given), a library as
+// mrv_sysinfo.dll (none when `library` is empty), a stale report, and a
+// separate working directory.
 class SyscheckCase {
 public:
-    SyscheckCase(const std::string& name, const std::string& library)
-        : folder_(wt::make_scratch_directory(name)), elsewhere_(wt::make_scratch_directory(name + "_cwd")) {
-        EXPECT_TRUE(wt::copy_file(wt::program_directory() + "syscheck.exe", folder_ + "syscheck.exe"));
+    SyscheckCase(const std::string& name, const std::string& library, const std::string& program = "syscheck.exe")
+        : folder_(wt::make_scratch_directory(name)),
+          elsewhere_(wt::make_scratch_directory(name + "_cwd")),
+          program_(program) {
+        EXPECT_TRUE(wt::copy_file(wt::program_directory() + "syscheck.exe", program_path()));
         if (!library.empty()) {
             EXPECT_TRUE(wt::copy_file(wt::program_directory() + library, folder_ + "mrv_sysinfo.dll"));
         }
@@ -62,6 +69,8 @@ public:
     const std::string& folder() const { return folder_; }
     const std::string& elsewhere() const { return elsewhere_; }
     std::string report_path() const { return folder_ + "syscheck_report.txt"; }
+    std::string program_path() const { return folder_ + program_; }
+    void remove_report() const { EXPECT_TRUE(DeleteFileA(report_path().c_str())); }
 
     void write(const std::string& name, const std::string& bytes) const {
         EXPECT_TRUE(wt::write_file(folder_ + name, bytes));
@@ -69,7 +78,7 @@ public:
     void script(const std::string& lines) const { write("library_double_script.txt", lines); }
 
     wt::ProcessResult run(const std::string& arguments = "") const {
-        const wt::ProcessResult process = wt::run_process("\"" + folder_ + "syscheck.exe\"" + arguments, elsewhere_);
+        const wt::ProcessResult process = wt::run_process("\"" + program_path() + "\"" + arguments, elsewhere_);
         EXPECT_TRUE(process.started);
         EXPECT_FALSE(process.timed_out);
         EXPECT_EQ(process.out, "");
@@ -91,6 +100,7 @@ public:
 private:
     std::string folder_;
     std::string elsewhere_;
+    std::string program_;
 };
 
 const char* const kDouble = "syscheck_library_double.dll";
@@ -142,6 +152,9 @@ TEST(SyscheckWithDouble, ExitStatusReportAndCallsFollowTheLibrarysAnswers) {
         {"throw_in_size_query", "throw\n", {}, 1, kNoDocument, "call null 0\ndetach free\n"},
         {"throw_in_second_call", "ok.json\nthrow\n", {{"ok.json", ok}}, 1, kNoDocument,
          two_calls_of + size_of(ok) + " zeroed\ndetach free\n"},
+        // The length claimed, the buffer left as syscheck zeroed it: text of NUL bytes.
+        {"claims_length_writes_nothing", "nothing 10\nnothing 9\n", {}, 1, kProcessingError + kEmptyInput,
+         two_calls_of + "10 zeroed\ndetach free\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -151,6 +164,65 @@ TEST(SyscheckWithDouble, ExitStatusReportAndCallsFollowTheLibrarysAnswers) {
         EXPECT_EQ(run.run().exit_code, c.exit_code);
         EXPECT_EQ(run.report(), c.report);
         EXPECT_EQ(run.log(), c.log);
+    }
+}
+
+// Nothing to report (status "none" without warnings, or "ok"): no report file
+// is made where there was none.
+TEST(SyscheckWithDouble, NothingToReportMakesNoReportFile) {
+    const struct {
+        const char* name;
+        std::string document;
+        std::uint32_t exit_code;
+    } cases[] = {
+        {"nothing_to_report_none", transcription(R"("status":"none","warnings":[])"), 1},
+        {"nothing_to_report_ok", transcription(R"("status":"ok","warnings":["w"])"), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SyscheckCase run(c.name, kDouble);
+        run.remove_report();
+        run.script("verdict.json\n");
+        run.write("verdict.json", c.document);
+        EXPECT_EQ(run.run().exit_code, c.exit_code);
+        EXPECT_FALSE(wt::file_exists(run.report_path()));
+    }
+}
+
+// GetModuleFileNameA fills a buffer of 260 characters: a path of 259 fits
+// with its terminator and is used, a longer one comes back cut and ends the
+// run before anything is loaded or written. The program's own name makes up
+// the length. Wine starts no program from a path of 260 or more, so those
+// start as syscheck.exe and the loader is made to hold the longer path in the
+// same folder (long_module_path.dll); a cut path would still name that folder.
+TEST(SyscheckModulePath, APathOf259CharactersIsUsedOneOf260OrMoreEndsTheRun) {
+    const std::string minimal = transcription(R"("status":"minimal","warnings":["w"])");
+    for (const std::size_t length : {259u, 260u, 300u}) {
+        SCOPED_TRACE(length);
+        const std::string name = "module_path_" + std::to_string(length);
+        const std::size_t folder_length = wt::make_scratch_directory(name).size();
+        ASSERT_LT(folder_length + 5, 259u);
+        const std::string long_name = std::string(length - folder_length - 4, 's') + ".exe";
+        const SyscheckCase run(name, kDouble, length == 259 ? long_name : "syscheck.exe");
+        run.remove_report();
+        run.script("minimal.json\n");
+        run.write("minimal.json", minimal);
+        if (length == 259) {
+            ASSERT_EQ(run.program_path().size(), length);
+            EXPECT_EQ(run.run().exit_code, 2u);
+            EXPECT_EQ(wt::read_file(run.report_path()), "w");
+            EXPECT_EQ(run.log(), "call null 0\ncall buffer " + size_of(minimal) + " zeroed\ndetach free\n");
+        } else {
+            const std::string path = run.folder() + long_name;
+            ASSERT_EQ(path.size(), length);
+            const wt::ProcessResult process =
+                wt::run_process("\"" + run.program_path() + "\"", run.elsewhere(), {{"MRV_TEST_MODULE_PATH", path}},
+                                60000, wt::program_directory() + "long_module_path.dll");
+            ASSERT_TRUE(process.injected);
+            EXPECT_EQ(process.exit_code, 1u);
+            EXPECT_FALSE(wt::file_exists(run.report_path()));
+            EXPECT_EQ(run.log(), "") << "the library was loaded";
+        }
     }
 }
 
