@@ -15,8 +15,9 @@ namespace mrv {
 // Appends one record per hardware adapter (software adapters are left out),
 // highest score first, equal scores in enumeration order. An NVIDIA adapter
 // is measured with the NVML device whose PCI identity agrees with its own
-// (NvmlDeviceMatcher). A factory
-// that cannot be created leaves the list as it was.
+// (NvmlDeviceMatcher). Any answer of the factory's creation but S_OK leaves
+// the list as it was. Every DXGI object handed out is released once, on
+// every way out, an exception's included.
 void enumerate_gpus(Platform& platform, const NvmlBinding& nvml, const GpuBandwidthEstimator& estimator,
                     std::vector<GpuInfo>& gpus);
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
