@@ -104,5 +104,6 @@ Function ReadReport
 FunctionEnd
 
 Section
-  DetailPrint "Проверка системы: $SyscheckStatus"
+  ; The application's own files go here.
+  DetailPrint "Проверка системы завершилась с кодом $SyscheckStatus."
 SectionEnd
