@@ -142,6 +142,10 @@ TEST(SilentInstaller, ExitsWithSyscheckStatusAndLeavesTempEmpty) {
 
 TEST(InteractiveInstaller, ShowsTheReportAndGoesOnOrStopsAsAnswered) {
     const std::string limited_with_report = kLimited + "\r\n\r\n" + kMinimalWarning + "\r\n\r\n" + kGoOn;
+    // 1000 bytes; the installer reads the first 768 of a report.
+    std::string long_report;
+    for (int i = 0; i < 500; ++i) long_report += i % 2 == 0 ? "Я" : "ж";
+    const std::string long_report_read = long_report.substr(0, 768);
     struct Case {
         std::string name;
         std::string document;
@@ -157,6 +161,8 @@ TEST(InteractiveInstaller, ShowsTheReportAndGoesOnOrStopsAsAnswered) {
         {"none", transcription("none", kNoneWarning),
          kUnsuitable + "\r\n\r\n" + kNoneWarning + "\r\n\r\n" + kStopped, IDOK, false, 1},
         {"none_without_report", transcription("none", ""), kNotChecked, IDOK, false, 1},
+        {"none_with_long_report", transcription("none", long_report),
+         kUnsuitable + "\r\n\r\n" + long_report_read + "\r\n\r\n" + kStopped, IDOK, false, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
