@@ -17,7 +17,8 @@ std::string read_pipe(HANDLE pipe) {
     return text;
 }
 
-// The current environment with the changes applied, as a CreateProcess block.
+}  // namespace
+
 std::string environment_block(const std::map<std::string, std::string>& changes) {
     std::map<std::string, std::string> variables;
     char* block = GetEnvironmentStringsA();
@@ -38,8 +39,6 @@ std::string environment_block(const std::map<std::string, std::string>& changes)
     result += '\0';
     return result;
 }
-
-}  // namespace
 
 ProcessResult run_process(const std::string& command_line, const std::string& working_directory,
                           const std::map<std::string, std::string>& environment, std::uint32_t timeout_ms) {
