@@ -8,7 +8,7 @@ packages="cmake ninja-build g++ git
 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 libgtest-dev googletest libbenchmark-dev
 wine64 xvfb xauth libgl1-mesa-dri
-clang-14 libclang-rt-14-dev valgrind"
+clang-14 libclang-rt-14-dev valgrind nsis"
 
 missing=""
 for package in $packages; do

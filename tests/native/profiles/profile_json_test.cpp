@@ -37,6 +37,17 @@ struct Malformed {
     const char* error;  // the start of the message
 };
 
+// `base` changed as the case says must be refused with the case's error.
+void expect_refused(json profile, const Malformed& c) {
+    const json::json_pointer pointer(c.pointer);
+    if (c.remove)
+        profile[pointer.parent_pointer()].erase(pointer.back());
+    else
+        profile[pointer] = c.value;
+    const std::string error = read_error(profile.dump());
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.pointer << "\n  got: " << error;
+}
+
 TEST(ProfileReader, MalformedFieldsAreNamedInTheError) {
     const Malformed cases[] = {
         {"/dxgi/adapters/1/desc/vendor_id", -1, false,
@@ -81,16 +92,7 @@ TEST(ProfileReader, MalformedFieldsAreNamedInTheError) {
          "dxgi.adapters[0].desc.description_utf16: must not contain a zero code unit"},
         {"/memory_status", json::array(), false, "memory_status: expected an object"},
     };
-    for (const Malformed& c : cases) {
-        json profile = base_profile();
-        const json::json_pointer pointer(c.pointer);
-        if (c.remove)
-            profile[pointer.parent_pointer()].erase(pointer.back());
-        else
-            profile[pointer] = c.value;
-        const std::string error = read_error(profile.dump());
-        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.pointer << "\n  got: " << error;
-    }
+    for (const Malformed& c : cases) expect_refused(base_profile(), c);
 }
 
 TEST(ProfileReader, Format2NvmlFieldsAreRequiredAndChecked) {
@@ -105,16 +107,7 @@ TEST(ProfileReader, Format2NvmlFieldsAreRequiredAndChecked) {
         {"/nvml/count_result", nullptr, true, "nvml.count_result: required field is missing"},
         {"/nvml/devices/0/pci_result", "none", false, "nvml.devices[0].pci_result: expected a 32-bit status code"},
     };
-    for (const Malformed& c : cases) {
-        json profile = base;
-        const json::json_pointer pointer(c.pointer);
-        if (c.remove)
-            profile[pointer.parent_pointer()].erase(pointer.back());
-        else
-            profile[pointer] = c.value;
-        const std::string error = read_error(profile.dump());
-        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.pointer << "\n  got: " << error;
-    }
+    for (const Malformed& c : cases) expect_refused(base, c);
     // Format 1 knows none of them: there they are unknown fields.
     json old = base_profile();
     old["nvml"]["device_count"] = 1;

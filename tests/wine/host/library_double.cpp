@@ -9,6 +9,9 @@
 //   crash         an access violation inside the call
 //   throw         a C++ exception out of the call
 // Every call and the unload are appended to library_double_log.txt.
+// Script, documents and log lie beside the DLL, or in the folder named by
+// LIBRARY_DOUBLE_DIR (ending in a separator) when a test cannot reach the
+// DLL's folder, as with a copy that an installer unpacks.
 // Built WITHOUT_ENTRY, it exports get_library_version alone.
 #include <windows.h>
 
@@ -21,7 +24,7 @@
 
 namespace {
 
-std::string directory;  // of this DLL, with its trailing separator
+std::string directory;  // of the script, documents and log, with its trailing separator
 
 void log_line(const std::string& line) {
     if (FILE* file = std::fopen((directory + "library_double_log.txt").c_str(), "ab")) {
@@ -35,9 +38,14 @@ void log_line(const std::string& line) {
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         char path[MAX_PATH] = {};
-        const DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);
-        const std::string full(path, length);
-        directory = full.substr(0, full.find_last_of("\\/") + 1);
+        const DWORD set = GetEnvironmentVariableA("LIBRARY_DOUBLE_DIR", path, MAX_PATH);
+        if (set > 0 && set < MAX_PATH) {
+            directory.assign(path, set);
+        } else {
+            const DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);
+            const std::string full(path, length);
+            directory = full.substr(0, full.find_last_of("\\/") + 1);
+        }
     } else if (reason == DLL_PROCESS_DETACH) {
         log_line(reserved == nullptr ? "detach free" : "detach exit");
     }

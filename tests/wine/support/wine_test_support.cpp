@@ -17,7 +17,8 @@ std::string read_pipe(HANDLE pipe) {
     return text;
 }
 
-// The current environment with the changes applied, as a CreateProcess block.
+}  // namespace
+
 std::string environment_block(const std::map<std::string, std::string>& changes) {
     std::map<std::string, std::string> variables;
     char* block = GetEnvironmentStringsA();
@@ -38,6 +39,8 @@ std::string environment_block(const std::map<std::string, std::string>& changes)
     result += '\0';
     return result;
 }
+
+namespace {
 
 // LoadLibraryA(dll) on a thread of the suspended child: the loader's first
 // thread there sets up the process, then loads the DLL. kernel32 lies at the

@@ -18,6 +18,10 @@ struct ProcessResult {
     std::string err;  // and on stderr
 };
 
+// The current environment with the changes applied (an empty value removes
+// the variable), as CreateProcessA takes it.
+std::string environment_block(const std::map<std::string, std::string>& changes);
+
 // Runs `command_line` (the first word is the program, a full path) in
 // `working_directory` with extra environment variables (an empty value
 // removes the variable); kills it after `timeout_ms`. A DLL named by
