@@ -14,7 +14,8 @@ target_include_directories(import_table PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/robu
 mrv_warnings(import_table)
 
 mrv_add_wine_test(robustness_library_import_faults_test
-                  SOURCES robustness/library_import_faults_test.cpp robustness/dxgi_ledger.cpp
+                  SOURCES robustness/library_import_faults_test.cpp robustness/library_import_stubs.cpp
+                          robustness/dxgi_ledger.cpp
                   LIBS import_table mrv_json dxgi DEPENDS mrv_sysinfo nvml_double TIMEOUT 300)
 
 add_library(syscheck_import_faults SHARED robustness/syscheck_import_faults.cpp)

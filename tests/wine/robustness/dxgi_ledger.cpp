@@ -137,7 +137,8 @@ HRESULT AdapterWrapper<Interface>::QueryInterface(REFIID riid, void** out) {
         *out = nullptr;
         if (this->ledger_.fails(DxgiMethod::QueryInterfaceAdapter3)) return E_NOINTERFACE;
         IDXGIAdapter3* adapter3 = nullptr;
-        const HRESULT result = this->inner_->QueryInterface(__uuidof(IDXGIAdapter3), reinterpret_cast<void**>(&adapter3));
+        const HRESULT result =
+            this->inner_->QueryInterface(__uuidof(IDXGIAdapter3), reinterpret_cast<void**>(&adapter3));
         if (FAILED(result) || adapter3 == nullptr) return result;
         auto wrapper = std::make_unique<Adapter3Wrapper>(this->ledger_, this->ledger_.enter("IDXGIAdapter3", adapter3),
                                                          adapter3);
@@ -181,7 +182,9 @@ public:
     HRESULT STDMETHODCALLTYPE MakeWindowAssociation(HWND window, UINT flags) override {
         return inner_->MakeWindowAssociation(window, flags);
     }
-    HRESULT STDMETHODCALLTYPE GetWindowAssociation(HWND* window) override { return inner_->GetWindowAssociation(window); }
+    HRESULT STDMETHODCALLTYPE GetWindowAssociation(HWND* window) override {
+        return inner_->GetWindowAssociation(window);
+    }
     HRESULT STDMETHODCALLTYPE CreateSwapChain(IUnknown* device, DXGI_SWAP_CHAIN_DESC* desc,
                                               IDXGISwapChain** swapchain) override {
         return inner_->CreateSwapChain(device, desc, swapchain);
@@ -217,7 +220,9 @@ public:
     HRESULT STDMETHODCALLTYPE RegisterOcclusionStatusEvent(HANDLE event, DWORD* cookie) override {
         return inner_->RegisterOcclusionStatusEvent(event, cookie);
     }
-    void STDMETHODCALLTYPE UnregisterOcclusionStatus(DWORD cookie) override { inner_->UnregisterOcclusionStatus(cookie); }
+    void STDMETHODCALLTYPE UnregisterOcclusionStatus(DWORD cookie) override {
+        inner_->UnregisterOcclusionStatus(cookie);
+    }
     HRESULT STDMETHODCALLTYPE CreateSwapChainForComposition(IUnknown* device, const DXGI_SWAP_CHAIN_DESC1* desc,
                                                             IDXGIOutput* output, IDXGISwapChain1** swapchain) override {
         return inner_->CreateSwapChainForComposition(device, desc, output, swapchain);

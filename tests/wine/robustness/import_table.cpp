@@ -1,7 +1,5 @@
 #include "import_table.h"
 
-#include <cstring>
-
 namespace mrv::wine_test {
 
 std::vector<ImportedFunction> imported_functions(HMODULE module) {
