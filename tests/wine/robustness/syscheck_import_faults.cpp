@@ -20,13 +20,35 @@ namespace {
 
 std::string fault;  // the import that fails, or ""
 int fault_calls = 0;
-int reports_opened = 0;
-int reports_closed = 0;
-int libraries_loaded = 0;
-int libraries_freed = 0;
 int given_back_twice = 0;  // a report handle closed or the library freed again
-std::set<HANDLE> open_reports, closed_reports;
-std::set<HMODULE> loaded_libraries, freed_libraries;
+
+// What syscheck holds of one kind (report handles, the library) and gave back.
+template <typename Object>
+struct Holdings {
+    int acquired = 0;
+    int released = 0;
+    std::set<Object> held, given_back;
+
+    void acquire(Object object) {
+        ++acquired;
+        held.insert(object);
+        given_back.erase(object);
+    }
+    bool holds(Object object) const { return held.count(object) != 0; }
+    // Whether the object was held; giving back one given back already counts as twice.
+    bool release(Object object) {
+        if (held.erase(object) == 0) {
+            if (given_back.count(object) != 0) ++given_back_twice;
+            return false;
+        }
+        ++released;
+        given_back.insert(object);
+        return true;
+    }
+};
+
+Holdings<HANDLE> reports;
+Holdings<HMODULE> libraries;
 
 bool ends_with(const char* text, const char* tail) {
     if (text == nullptr) return false;
@@ -55,30 +77,20 @@ HMODULE WINAPI load_library(LPCSTR path) {
     const bool library = ends_with(path, "\\mrv_sysinfo.dll");
     if (library && failing("LoadLibraryA")) return failed<HMODULE>(nullptr, ERROR_MOD_NOT_FOUND);
     HMODULE module = LoadLibraryA(path);
-    if (library && module != nullptr) {
-        ++libraries_loaded;
-        loaded_libraries.insert(module);
-        freed_libraries.erase(module);
-    }
+    if (library && module != nullptr) libraries.acquire(module);
     return module;
 }
 
 FARPROC WINAPI proc_address(HMODULE module, LPCSTR name) {
     const bool by_name = reinterpret_cast<ULONG_PTR>(name) > 0xFFFF;
-    if (loaded_libraries.count(module) != 0 && by_name && std::strcmp(name, "get_system_capabilities_json") == 0 &&
+    if (libraries.holds(module) && by_name && std::strcmp(name, "get_system_capabilities_json") == 0 &&
         failing("GetProcAddress"))
         return failed<FARPROC>(nullptr, ERROR_PROC_NOT_FOUND);
     return GetProcAddress(module, name);
 }
 
 BOOL WINAPI free_library(HMODULE module) {
-    const bool library = loaded_libraries.erase(module) != 0;
-    if (library) {
-        ++libraries_freed;
-        freed_libraries.insert(module);
-    } else if (freed_libraries.count(module) != 0) {
-        ++given_back_twice;
-    }
+    const bool library = libraries.release(module);
     const BOOL freed = FreeLibrary(module);
     if (library && failing("FreeLibrary")) return failed<BOOL>(FALSE, ERROR_INVALID_HANDLE);
     return freed;
@@ -89,16 +101,12 @@ HANDLE WINAPI create_file(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATT
     const bool report = ends_with(path, "\\syscheck_report.txt");
     if (report && failing("CreateFileA")) return failed(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
     HANDLE file = CreateFileA(path, access, share, security, disposition, flags, template_file);
-    if (report && file != INVALID_HANDLE_VALUE) {
-        ++reports_opened;
-        open_reports.insert(file);
-        closed_reports.erase(file);
-    }
+    if (report && file != INVALID_HANDLE_VALUE) reports.acquire(file);
     return file;
 }
 
 BOOL WINAPI write_file(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
-    if (open_reports.count(file) != 0 && failing("WriteFile")) {
+    if (reports.holds(file) && failing("WriteFile")) {
         if (written != nullptr) *written = 0;
         return failed<BOOL>(FALSE, ERROR_DISK_FULL);
     }
@@ -106,13 +114,7 @@ BOOL WINAPI write_file(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, L
 }
 
 BOOL WINAPI close_handle(HANDLE handle) {
-    const bool report = open_reports.erase(handle) != 0;
-    if (report) {
-        ++reports_closed;
-        closed_reports.insert(handle);
-    } else if (closed_reports.count(handle) != 0) {
-        ++given_back_twice;
-    }
+    const bool report = reports.release(handle);
     const BOOL closed = CloseHandle(handle);
     if (report && failing("CloseHandle")) return failed<BOOL>(FALSE, ERROR_INVALID_HANDLE);
     return closed;
@@ -133,9 +135,9 @@ void write_ledger() {
     const std::string path = variable("MRV_SYSCHECK_LEDGER");
     if (path.empty()) return;
     const std::string text = "fault_calls " + std::to_string(fault_calls) + "\nreports_opened " +
-                             std::to_string(reports_opened) + "\nreports_closed " + std::to_string(reports_closed) +
-                             "\nlibraries_loaded " + std::to_string(libraries_loaded) + "\nlibraries_freed " +
-                             std::to_string(libraries_freed) + "\ngiven_back_twice " +
+                             std::to_string(reports.acquired) + "\nreports_closed " + std::to_string(reports.released) +
+                             "\nlibraries_loaded " + std::to_string(libraries.acquired) + "\nlibraries_freed " +
+                             std::to_string(libraries.released) + "\ngiven_back_twice " +
                              std::to_string(given_back_twice) + "\n";
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
