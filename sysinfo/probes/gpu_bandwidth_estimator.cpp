@@ -1,5 +1,6 @@
 #include "probes/gpu_bandwidth_estimator.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "probes/byte_pair_summary.h"
@@ -12,6 +13,17 @@ constexpr double kBytesToGib = 1.0 / 1073741824.0;  // 2^-30
 constexpr double kBitsToBytes = 0.125;
 constexpr double kMegaToGiga = 1000.0;
 constexpr double kMobileDerating = 0.85;  // table estimates of laptop parts only
+
+// What memory can physically have: GDDR7 parts report about 14,000 MHz, HBM
+// 1,200 to 2,600; HBM3e stacks give 8,192 bits. A figure outside this is a
+// driver's or shim's sentinel (0xFFFFFFFF among them), not a measurement.
+constexpr std::uint32_t kMaxMemoryClockMhz = 50000;
+constexpr std::uint32_t kMaxBusWidthBits = 16384;
+
+bool physically_possible(std::uint32_t clock_mhz, std::uint32_t bus_width_bits) {
+    return clock_mhz >= 1 && clock_mhz <= kMaxMemoryClockMhz && bus_width_bits >= 1 &&
+           bus_width_bits <= kMaxBusWidthBits;
+}
 
 }  // namespace
 
@@ -106,6 +118,7 @@ double GpuBandwidthEstimator::measure_with_nvml(Platform& platform, NvmlDevice d
         return 0.0;
     if (platform.call_nvml_device_get_bus_width(bus_width_entry, device, bus_width_bits) != nvml::kSuccess)
         return 0.0;
+    if (!physically_possible(clock_mhz, bus_width_bits)) return 0.0;
     // Double data rate, bits to bytes, MB/s to GB/s.
     const double clock = static_cast<double>(clock_mhz);
     return (clock + clock) * static_cast<double>(bus_width_bits) * kBitsToBytes / kMegaToGiga;

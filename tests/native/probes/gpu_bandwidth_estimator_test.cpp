@@ -120,6 +120,22 @@ TEST(BandwidthEstimate, MaximumClocksGivePublishedFigures) {
     }
 }
 
+// The limits themselves are figures a card may report, and are measured.
+TEST(BandwidthEstimate, FiguresAtThePhysicalLimitsAreMeasured) {
+    const struct {
+        std::uint32_t max_clock_mhz;
+        std::uint32_t bus_width_bits;
+        double gbs;
+    } figures[] = {{1, 1, 0.00025}, {50000, 16384, 204800.0}, {1200, 8192, 2457.6}};
+    for (const auto& figure : figures) {
+        ProfilePlatform platform(nvml_machine(figure.max_clock_mhz, figure.bus_width_bits, 405));
+        GpuInfo gpu = adapter("NVIDIA GeForce RTX 3070", kEightGib, true);
+        loaded_estimator().estimate(platform, gpu, device_zero(platform));
+        EXPECT_DOUBLE_EQ(gpu.memory_bandwidth_gbs, figure.gbs) << figure.max_clock_mhz << " MHz";
+        EXPECT_TRUE(gpu.bandwidth_from_nvml) << figure.max_clock_mhz << " MHz";
+    }
+}
+
 struct NvmlShortfall {
     const char* label;
     std::uint32_t clock_mhz = 10501;
@@ -179,6 +195,11 @@ INSTANTIATE_TEST_SUITE_P(
         with(shortfall("zero_bus_width"), [](NvmlShortfall& c) { c.bus_width_bits = 0; }),
         with(shortfall("max_clock_call_fails"), [](NvmlShortfall& c) { c.clock_result = nvml::kErrorNotSupported; }),
         with(shortfall("bus_width_call_fails"), [](NvmlShortfall& c) { c.bus_width_result = nvml::kErrorUnknown; }),
+        // Sentinels and figures no memory has: the first clock and width past the limits, and every bit.
+        with(shortfall("max_clock_all_bits"), [](NvmlShortfall& c) { c.clock_mhz = 0xFFFFFFFFu; }),
+        with(shortfall("max_clock_above_50000"), [](NvmlShortfall& c) { c.clock_mhz = 50001; }),
+        with(shortfall("bus_width_all_bits"), [](NvmlShortfall& c) { c.bus_width_bits = 0xFFFFFFFFu; }),
+        with(shortfall("bus_width_above_16384"), [](NvmlShortfall& c) { c.bus_width_bits = 16385; }),
         with(shortfall("no_max_clock_entry"), [](NvmlShortfall& c) { c.missing_export = "nvmlDeviceGetMaxClockInfo"; }),
         with(shortfall("no_bus_width_entry"), [](NvmlShortfall& c) { c.missing_export = "nvmlDeviceGetBusWidth"; }),
         with(shortfall("module_not_loaded"), [](NvmlShortfall& c) { c.nvml_present = false; }),

@@ -412,15 +412,8 @@ void expect_effect(const Site& site, Fault fault, const json& doc, const json& b
             break;
         case Call::NvmlClockQuery:
         case Call::NvmlGetBusWidth:
-            if (odd) {
-                const json* nvidia = gpu_named(doc, kAdapterNames[1]);
-                ASSERT_NE(nvidia, nullptr);
-                EXPECT_EQ((*nvidia)["bandwidth_from_nvml"], true);
-                EXPECT_GT((*nvidia)["memory_bandwidth_gbs"].get<double>(),
-                          (*gpu_named(base, kAdapterNames[1]))["memory_bandwidth_gbs"].get<double>());
-            } else {
-                expect_nvml_measurement_missed(doc);
-            }
+            // A clock or width of every bit is no figure a card can have: the table decides.
+            expect_nvml_measurement_missed(doc);
             break;
         case Call::GetLogicalDrives:
             EXPECT_EQ(doc["storage"], odd ? base["storage"] : json::array());
