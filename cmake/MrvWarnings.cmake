@@ -9,7 +9,7 @@ function(mrv_warnings target)
   endif()
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-    -Wnon-virtual-dtor -Woverloaded-virtual)
+    $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor -Woverloaded-virtual>)
   if(MRV_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
