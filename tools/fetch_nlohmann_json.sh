@@ -4,13 +4,25 @@
 # nlohmann-json3-dev is header-only and has no dependencies, so it is fetched
 # with apt through a private configuration (its own sources, lists and cache)
 # and unpacked under DEST: the system's package lists and packages stay as
-# they are. Does nothing when the headers are already there.
+# they are. Does nothing when the unpacked tree is complete.
+#
+# Runs that share DEST (two builds, or worktrees sharing build/deps) take
+# turns under a lock: they share the apt folder too. The package is unpacked
+# beside its place and renamed into it only once complete.
 set -eu
 version=3.11.3
 mkdir -p "$1"
 dest="$(cd "$1" && pwd)"  # apt takes relative paths from /
 target="$dest/nlohmann-json-$version"
-[ -f "$target/usr/include/nlohmann/json.hpp" ] && exit 0
+
+# Every file the package holds is there as its md5sums list it.
+tree_complete() {
+  [ -f "$target/DEBIAN/md5sums" ] && (cd "$target" && md5sum --status -c DEBIAN/md5sums) 2>/dev/null
+}
+
+exec 9>"$dest/.fetch_nlohmann_json.lock"
+flock 9
+tree_complete && exit 0
 
 apt_dir="$dest/apt-trixie"
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial"
@@ -30,6 +42,13 @@ if [ -z "$package_version" ]; then
 fi
 rm -f "$apt_dir"/nlohmann-json3-dev_*.deb
 (cd "$apt_dir" && apt-get "$@" download -qq "nlohmann-json3-dev=$package_version")
+# -R keeps the package's md5sums (in DEBIAN/) beside its files.
 rm -rf "$target.partial"
-dpkg-deb -x "$apt_dir"/nlohmann-json3-dev_*.deb "$target.partial"
-mv "$target.partial" "$target"
+dpkg-deb -R "$apt_dir"/nlohmann-json3-dev_*.deb "$target.partial"
+# What stands in the way is incomplete; -T renames, never moves into it.
+rm -rf "$target"
+mv -T "$target.partial" "$target"
+if ! tree_complete; then
+  echo "$target does not match the package's checksums" >&2
+  exit 1
+fi

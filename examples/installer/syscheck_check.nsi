@@ -1,14 +1,26 @@
 ; An installer that checks the machine with syscheck before it installs
-; anything: 0 goes on, 2 shows the warnings and lets the person choose, 1 stops.
+; anything: "ok" goes on, "minimal" shows the warnings and lets the person
+; choose, anything else stops.
 ;
-;   makensis -DDELIVERABLES=DIR [-DOUTFILE=FILE] syscheck_check.nsi
+;   makensis [-DTARGET=amd64-unicode] -DDELIVERABLES=DIR [-DOUTFILE=FILE] syscheck_check.nsi
 ;
 ; DIR holds syscheck.exe, mrv_sysinfo.dll and gpu_architectures.json. FILE
 ; defaults to syscheck_check.exe; makensis resolves both relative to this
 ; script's folder (give absolute paths, or -NOCD). Run with /S it shows
-; nothing, goes on after "minimal" and exits with syscheck's status.
-Unicode true
-Target amd64-unicode
+; nothing and goes on after "minimal".
+;
+; Its exit status tells what it did, in NSIS's own codes: 0 installed,
+; 1 the person declined after "minimal" (as for a cancel), 2 stopped because
+; the machine does not fit or the check could not run (as for an abort).
+; Nothing here sets 0 ahead: a page cancelled or a section that aborts
+; later still ends the installer with 1 or 2.
+
+; x86 stubs are what every NSIS distribution we know of ships (not all have
+; amd64 ones), and a 32-bit installer starts the 64-bit syscheck as well.
+!ifndef TARGET
+  !define TARGET x86-unicode
+!endif
+Target ${TARGET}
 
 !include LogicLib.nsh
 
@@ -52,7 +64,6 @@ Function .onInit
   ${AndIf} $SyscheckStatus != 2
     StrCpy $SyscheckStatus 1  ; a crash's exception code, for instance
   ${EndIf}
-  SetErrorLevel $SyscheckStatus
   ; A working directory cannot be removed: step out of $PLUGINSDIR, or the
   ; installer leaves it behind, empty, when it exits.
   SetOutPath "$TEMP"
@@ -68,6 +79,7 @@ Function .onInit
       StrCpy $1 "$1$\r$\n$\r$\n$0"
     ${EndIf}
     ${If} ${Cmd} `MessageBox MB_YESNO|MB_ICONEXCLAMATION "$1$\r$\n$\r$\nПродолжить установку?" /SD IDYES IDNO`
+      SetErrorLevel 1  ; Abort alone would report 2
       Abort
     ${EndIf}
     Return
@@ -77,7 +89,7 @@ Function .onInit
   ${Else}
     MessageBox MB_OK|MB_ICONSTOP "Не удалось проверить, подходит ли компьютер для распознавания речи. Установка прервана." /SD IDOK
   ${EndIf}
-  Abort
+  Abort  ; NSIS ends with 2
 FunctionEnd
 
 ; Pushes the text of $PLUGINSDIR\syscheck_report.txt, or "" when there is none.

@@ -1,7 +1,10 @@
 // The installer example as people run it: built by makensis (installer_build)
-// from what ships, or with syscheck.exe beside the scripted library double,
-// then run under Wine silently or with its message boxes answered. Every run
-// gets a TEMP of its own, which must be empty again once the installer exits.
+// for x86 and amd64 from what ships, or with syscheck.exe beside the scripted
+// library double, then run under Wine silently or with its message boxes
+// answered. Its exit status is what it did: 0 installed, 1 declined after
+// "minimal", 2 stopped. Every run gets a TEMP of its own, which must be empty
+// again once the installer exits. The x86 builds run only where Wine runs
+// 32-bit programs (ctest's installer_x86_test), and are skipped elsewhere.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "installer_process.h"
+#include "installer_targets.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -33,9 +37,15 @@ const std::string kStopped = "Установка прервана.";
 const std::string kNotChecked =
     "Не удалось проверить, подходит ли компьютер для распознавания речи. Установка прервана.";
 
+const wt::InstallerTarget kX86{"x86-unicode", IMAGE_FILE_MACHINE_I386};
+const wt::InstallerTarget kAmd64{"amd64-unicode", IMAGE_FILE_MACHINE_AMD64};
+
 std::string installers() { return wt::program_directory() + "installers\\"; }
-std::string real_installer() { return installers() + "syscheck_check.exe"; }
-std::string double_installer() { return installers() + "syscheck_check_double.exe"; }
+// kind: "" from what ships, "_double" with the library double, "_failing"
+// the same with a section that aborts.
+std::string installer_file(const wt::InstallerTarget& target, const std::string& kind) {
+    return installers() + target.name + "\\syscheck_check" + kind + ".exe";
+}
 
 std::string transcription(const std::string& status, const std::string& warning) {
     return R"({"capabilities":{"transcription":{"status":")" + status + R"(","warnings":[)" +
@@ -67,6 +77,14 @@ std::optional<std::uint32_t> run_to_exit(const std::string& command_line, const 
     const wt::InstallerProcess process(command_line, working_directory, environment);
     EXPECT_TRUE(process.started());
     return process.wait_for_exit(kWaitMs);
+}
+
+// Once the installer goes on, its one page runs the sections; then "Close"
+// (IDOK) ends it, or "Cancel" once a section has aborted.
+void leave_page(const wt::InstallerProcess& installer, int button_id) {
+    const HWND page = installer.wait_for_window_with(button_id, kWaitMs);
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(wt::press(page, button_id, kWaitMs));
 }
 
 // One run's folder: its TEMP, the double's script, document and log, and
@@ -103,7 +121,29 @@ private:
     std::string folder_;
 };
 
-TEST(SilentInstaller, WithTheRealModulesExitsAsSyscheckDoesRunDirectly) {
+class Installer : public testing::TestWithParam<wt::InstallerTarget> {
+protected:
+    void SetUp() override {
+        if (GetParam().machine != IMAGE_FILE_MACHINE_I386) return;
+        static const std::string why_not = wt::why_32_bit_programs_do_not_run();
+        if (!why_not.empty())
+            GTEST_SKIP() << "no 32-bit Wine here (Debian's wine32 needs the i386 architecture): " << why_not;
+    }
+
+    std::string installer(const std::string& kind) const { return installer_file(GetParam(), kind); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Amd64, Installer, testing::Values(kAmd64));
+INSTANTIATE_TEST_SUITE_P(X86, Installer, testing::Values(kX86));
+
+TEST(InstallerBuilds, AreX86ByDefaultAndAmd64WhenThatTargetIsNamed) {
+    for (const wt::InstallerTarget& target : {kX86, kAmd64}) {
+        for (const char* kind : {"", "_double", "_failing"})
+            EXPECT_EQ(wt::pe_machine(installer_file(target, kind)), target.machine) << installer_file(target, kind);
+    }
+}
+
+TEST_P(Installer, SilentWithTheRealModulesStopsOnlyWhereSyscheckRunDirectlySays1) {
     const std::string direct = wt::make_scratch_directory("installer_direct_syscheck");
     for (const char* file : {"syscheck.exe", "mrv_sysinfo.dll", "gpu_architectures.json"})
         ASSERT_TRUE(wt::copy_file(installers() + "shipped\\bin\\" + file, direct + file));
@@ -111,13 +151,13 @@ TEST(SilentInstaller, WithTheRealModulesExitsAsSyscheckDoesRunDirectly) {
     ASSERT_TRUE(syscheck == 0u || syscheck == 1u || syscheck == 2u);
 
     const InstallerRun run("real");
-    EXPECT_EQ(run.run_silently(real_installer()), syscheck);
+    EXPECT_EQ(run.run_silently(installer("")), syscheck == 1u ? 2u : 0u);
     // Loaded: syscheck ran with the unpacked table in its working directory.
     EXPECT_EQ(run.library_log(), kTablesLoaded);
     EXPECT_EQ(leftovers(run.temp()), "");
 }
 
-TEST(SilentInstaller, ExitsWithSyscheckStatusAndLeavesTempEmpty) {
+TEST_P(Installer, SilentGoesOnAfterOkAndMinimalAndStopsOtherwise) {
     struct Case {
         std::string name;
         std::string document;
@@ -125,22 +165,22 @@ TEST(SilentInstaller, ExitsWithSyscheckStatusAndLeavesTempEmpty) {
     };
     const std::vector<Case> cases = {
         {"ok", transcription("ok", ""), 0},
-        {"minimal", transcription("minimal", kMinimalWarning), 2},
-        {"none", transcription("none", kNoneWarning), 1},
-        {"none_without_report", transcription("none", ""), 1},
+        {"minimal", transcription("minimal", kMinimalWarning), 0},
+        {"none", transcription("none", kNoneWarning), 2},
+        {"none_without_report", transcription("none", ""), 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const InstallerRun run("silent_" + c.name);
         run.answer_with(c.document);
-        EXPECT_EQ(run.run_silently(double_installer()), c.exit_code);
+        EXPECT_EQ(run.run_silently(installer("_double")), c.exit_code);
         EXPECT_EQ(run.double_log(), two_calls(c.document));
         EXPECT_EQ(run.library_log(), "");  // the double logs nothing of its own
         EXPECT_EQ(leftovers(run.temp()), "");
     }
 }
 
-TEST(InteractiveInstaller, ShowsTheReportAndGoesOnOrStopsAsAnswered) {
+TEST_P(Installer, InteractiveShowsTheReportAndGoesOnOrStopsAsAnswered) {
     const std::string limited_with_report = kLimited + "\r\n\r\n" + kMinimalWarning + "\r\n\r\n" + kGoOn;
     // 1000 bytes; the installer reads the first 768 of a report.
     std::string long_report;
@@ -155,34 +195,64 @@ TEST(InteractiveInstaller, ShowsTheReportAndGoesOnOrStopsAsAnswered) {
         std::uint32_t exit_code;
     };
     const std::vector<Case> cases = {
-        {"minimal_stopped", transcription("minimal", kMinimalWarning), limited_with_report, IDNO, false, 2},
-        {"minimal_went_on", transcription("minimal", kMinimalWarning), limited_with_report, IDYES, true, 2},
-        {"minimal_without_report", transcription("minimal", ""), kLimited + "\r\n\r\n" + kGoOn, IDNO, false, 2},
+        {"minimal_declined", transcription("minimal", kMinimalWarning), limited_with_report, IDNO, false, 1},
+        {"minimal_went_on", transcription("minimal", kMinimalWarning), limited_with_report, IDYES, true, 0},
+        {"minimal_without_report", transcription("minimal", ""), kLimited + "\r\n\r\n" + kGoOn, IDNO, false, 1},
         {"none", transcription("none", kNoneWarning),
-         kUnsuitable + "\r\n\r\n" + kNoneWarning + "\r\n\r\n" + kStopped, IDOK, false, 1},
-        {"none_without_report", transcription("none", ""), kNotChecked, IDOK, false, 1},
+         kUnsuitable + "\r\n\r\n" + kNoneWarning + "\r\n\r\n" + kStopped, IDOK, false, 2},
+        {"none_without_report", transcription("none", ""), kNotChecked, IDOK, false, 2},
         {"none_with_long_report", transcription("none", long_report),
-         kUnsuitable + "\r\n\r\n" + long_report_read + "\r\n\r\n" + kStopped, IDOK, false, 1},
+         kUnsuitable + "\r\n\r\n" + long_report_read + "\r\n\r\n" + kStopped, IDOK, false, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const InstallerRun run("interactive_" + c.name);
         run.answer_with(c.document);
         {
-            const wt::InstallerProcess installer("\"" + double_installer() + "\"", run.folder(),
-                                                   run.environment());
-            ASSERT_TRUE(installer.started());
-            const HWND box = installer.wait_for_window_with(c.answer, kWaitMs);
+            const wt::InstallerProcess process("\"" + installer("_double") + "\"", run.folder(), run.environment());
+            ASSERT_TRUE(process.started());
+            const HWND box = process.wait_for_window_with(c.answer, kWaitMs);
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(wt::static_texts(box), c.message);
             ASSERT_TRUE(wt::press(box, c.answer, kWaitMs));
             if (c.goes_on) {
                 ASSERT_TRUE(wt::wait_until_gone(box, kWaitMs));
-                const HWND page = installer.wait_for_window_with(IDOK, kWaitMs);
-                ASSERT_NE(page, nullptr);
-                EXPECT_TRUE(wt::press(page, IDOK, kWaitMs));  // "Close", once the sections are done
+                leave_page(process, IDOK);
             }
-            EXPECT_EQ(installer.wait_for_exit(kWaitMs), c.exit_code);
+            EXPECT_EQ(process.wait_for_exit(kWaitMs), c.exit_code);
+        }
+        EXPECT_EQ(run.double_log(), two_calls(c.document));
+        EXPECT_EQ(leftovers(run.temp()), "");
+    }
+}
+
+// Nothing is decided ahead in .onInit: once the installer goes on, what the
+// sections do is what it reports.
+TEST_P(Installer, OnceItGoesOnTheSectionsDecideTheStatus) {
+    struct Case {
+        std::string name;
+        std::string kind;
+        std::string document;
+        int leave_with;  // the page's button; 0: run silently
+        std::uint32_t exit_code;
+    };
+    const std::vector<Case> cases = {
+        {"ok_installed", "_double", transcription("ok", ""), IDOK, 0},
+        {"ok_failed", "_failing", transcription("ok", ""), IDCANCEL, 2},
+        {"ok_failed_silently", "_failing", transcription("ok", ""), 0, 2},
+        {"minimal_failed_silently", "_failing", transcription("minimal", kMinimalWarning), 0, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const InstallerRun run("sections_" + c.name);
+        run.answer_with(c.document);
+        if (c.leave_with == 0) {
+            EXPECT_EQ(run.run_silently(installer(c.kind)), c.exit_code);
+        } else {
+            const wt::InstallerProcess process("\"" + installer(c.kind) + "\"", run.folder(), run.environment());
+            ASSERT_TRUE(process.started());
+            leave_page(process, c.leave_with);
+            EXPECT_EQ(process.wait_for_exit(kWaitMs), c.exit_code);
         }
         EXPECT_EQ(run.double_log(), two_calls(c.document));
         EXPECT_EQ(leftovers(run.temp()), "");
