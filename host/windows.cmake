@@ -14,6 +14,8 @@ add_executable(syscheck
   windows/crash_report_filter.cpp
   resources/syscheck.rc)
 target_link_libraries(syscheck PRIVATE syscheck_windows)
-set_property(SOURCE resources/syscheck.rc APPEND PROPERTY INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/cmake")
+# windres leaves no dependency file: a changed manifest must rebuild the resources.
+set_property(SOURCE resources/syscheck.rc APPEND PROPERTY INCLUDE_DIRECTORIES "${CMAKE_CURRENT_SOURCE_DIR}/resources")
+set_property(SOURCE resources/syscheck.rc APPEND PROPERTY OBJECT_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/resources/syscheck.manifest")
 mrv_warnings(syscheck)
 install(TARGETS syscheck RUNTIME DESTINATION bin)

@@ -8,7 +8,9 @@ namespace mrv::syscheck {
 
 namespace {
 
-// The module path is in the ANSI code page, whose lead bytes IsDBCSLeadByte knows.
+// The module path is in the ANSI code page, whose lead bytes IsDBCSLeadByte
+// knows. Under UTF-8, which syscheck's manifest asks for, it knows none, and
+// none is needed: every byte of a multi-byte UTF-8 character is 0x80 or above.
 bool is_ansi_lead_byte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 }  // namespace

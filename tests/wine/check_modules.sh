@@ -1,9 +1,10 @@
 #!/bin/bash
 # Checks the shipped modules as built: the DLL exports exactly its two
 # functions, both modules import only DLLs of every Windows 10/11 machine,
-# both carry an asInvoker manifest, the DLL a 1.0.0 version resource, and
-# no static initialiser of the DLL sets up a mutex (the request lock is
-# constant-initialised; only the C++ runtime's exception-memory pool,
+# both carry an asInvoker manifest, syscheck's also with UTF-8 as its active
+# code page (its narrow paths hold any folder name), the DLL a 1.0.0 version
+# resource, and no static initialiser of the DLL sets up a mutex (the request
+# lock is constant-initialised; only the C++ runtime's exception-memory pool,
 # __gnu_cxx::__freeres, makes one at load).
 # Usage: check_modules.sh mrv_sysinfo.dll [syscheck.exe]
 set -uo pipefail
@@ -52,6 +53,8 @@ if [[ -n "${2:-}" ]]; then
   exe="$2"
   check_imports "$exe"
   check_manifest "$exe"
+  grep -aq '<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>' "$exe" ||
+    fail "syscheck's manifest does not make UTF-8 its active code page"
   grep -q 'Subsystem.*(Windows CUI)' <<<"$("$objdump" -p "$exe")" || fail "syscheck is not a console program"
   grep -q 'pei-x86-64' <<<"$("$objdump" -f "$exe")" || fail "syscheck is not 64-bit"
 fi

@@ -50,6 +50,25 @@ TEST(ProgramDirectory, TheTrailingByteOfATwoByteCharacterIsNoSeparator) {
     for (const auto& c : cases) EXPECT_EQ(directory_of(c.path, c.lead), c.directory) << c.label;
 }
 
+// syscheck's manifest makes UTF-8 its ANSI code page, where IsDBCSLeadByte
+// is false for every byte. Every byte of a multi-byte character is 0x80 or
+// above, so none is taken for a separator, not even a trailing byte whose
+// low seven bits are those of '\' or '/': ќ is 0xD1 0x9C, Я is 0xD0 0xAF.
+TEST(ProgramDirectory, UTF8PathsAreCutAtTheirLastSeparator) {
+    const struct {
+        std::string path;
+        std::string directory;
+    } cases[] = {
+        {"C:\\Users\\ნინო\\AppData\\Local\\Temp\\ns1A2B.tmp\\syscheck.exe",
+         "C:\\Users\\ნინო\\AppData\\Local\\Temp\\ns1A2B.tmp\\"},
+        {"C:\\用户/临时\\syscheck.exe", "C:\\用户/临时\\"},
+        {"D:\\ќЯ\\🎤.exe", "D:\\ќЯ\\"},
+        {"D:\\🎤\\ќЯ.exe", "D:\\🎤\\"},
+        {"C:ќЯ.exe", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(directory_of(c.path), c.directory) << c.path;
+}
+
 TEST(ProgramDirectory, FailedTruncatedOrSeparatorlessPathsGiveNothing) {
     EXPECT_EQ(directory_of(""), "");
     EXPECT_EQ(directory_of("syscheck.exe"), "");

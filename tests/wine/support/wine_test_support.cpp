@@ -120,6 +120,15 @@ ProcessResult run_process(const std::string& command_line, const std::string& wo
     return result;
 }
 
+std::wstring widen(const std::string& text, unsigned code_page) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
 std::string program_directory() {
     char path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -129,22 +138,23 @@ std::string program_directory() {
 
 namespace {
 
-void remove_tree(const std::string& directory) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+// Wide calls: a scratch folder may hold names outside the ANSI code page.
+void remove_tree(const std::wstring& directory) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((directory + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = directory + name;
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = directory + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(path + "\\");
+                remove_tree(path + L"\\");
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(directory.c_str());
+    RemoveDirectoryW(directory.c_str());
 }
 
 }  // namespace
@@ -153,7 +163,7 @@ std::string make_scratch_directory(const std::string& name) {
     const std::string root = program_directory() + "scratch\\";
     CreateDirectoryA(root.c_str(), nullptr);
     const std::string directory = root + name + "\\";
-    remove_tree(directory);
+    remove_tree(widen(directory, CP_ACP));
     CreateDirectoryA(directory.c_str(), nullptr);
     return directory;
 }

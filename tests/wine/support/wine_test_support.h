@@ -31,6 +31,9 @@ ProcessResult run_process(const std::string& command_line, const std::string& wo
                           const std::map<std::string, std::string>& environment = {},
                           std::uint32_t timeout_ms = 60000, const std::string& inject_dll = "");
 
+// `text`, written in `code_page` (CP_ACP, CP_UTF8), as UTF-16.
+std::wstring widen(const std::string& text, unsigned code_page);
+
 // Folder of the running test program, with a trailing backslash.
 std::string program_directory();
 
