@@ -1,0 +1,20 @@
+# The SDK as its callers get it: the install's import libraries and CMake
+# package, and the consumer example built against them and run under Wine.
+find_program(MRV_CLANG NAMES clang-14 clang)
+set(MRV_SDK_TEST_DIR "${CMAKE_BINARY_DIR}/sdk-tests")
+
+add_test(NAME sdk_consumer_build
+         COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/build_consumer.sh" "${CMAKE_COMMAND}" "${MRV_CLANG}"
+                 "${CMAKE_BINARY_DIR}" "${PROJECT_SOURCE_DIR}" "${MRV_SDK_TEST_DIR}/consumer")
+set_tests_properties(sdk_consumer_build PROPERTIES FIXTURES_SETUP sdk TIMEOUT 300 LABELS windows)
+
+add_test(NAME sdk_import_libraries
+         COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/check_import_libraries.sh" "${MRV_SDK_TEST_DIR}/consumer/sdk")
+set_tests_properties(sdk_import_libraries PROPERTIES FIXTURES_REQUIRED sdk TIMEOUT 60 LABELS windows)
+
+add_test(NAME sdk_consumer_run
+         COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/run_consumer.sh" "${MRV_SDK_TEST_DIR}/consumer/run"
+                 "$<TARGET_FILE:sysinfo_dump>" "${PROJECT_VERSION}")
+set_tests_properties(sdk_consumer_run PROPERTIES FIXTURES_REQUIRED "sdk;wine" TIMEOUT 300 LABELS wine
+                     ENVIRONMENT "MRV_WINE_DIR=${MRV_WINE_DIR}")
+
