@@ -1,5 +1,6 @@
 # The SDK as its callers get it: the install's import libraries and CMake
-# package, and the consumer example built against them and run under Wine.
+# package, the consumer example built against them and run under Wine, and
+# the release zip made by cpack, unpacked and checked.
 find_program(MRV_CLANG NAMES clang-14 clang)
 set(MRV_SDK_TEST_DIR "${CMAKE_BINARY_DIR}/sdk-tests")
 
@@ -17,4 +18,9 @@ add_test(NAME sdk_consumer_run
                  "$<TARGET_FILE:sysinfo_dump>" "${PROJECT_VERSION}")
 set_tests_properties(sdk_consumer_run PROPERTIES FIXTURES_REQUIRED "sdk;wine" TIMEOUT 300 LABELS wine
                      ENVIRONMENT "MRV_WINE_DIR=${MRV_WINE_DIR}")
+
+add_test(NAME release_zip
+         COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/check_release_zip.sh" "${CMAKE_CPACK_COMMAND}" "${CMAKE_BINARY_DIR}"
+                 "${PROJECT_SOURCE_DIR}" "${MRV_SDK_TEST_DIR}/release" "${PROJECT_VERSION}")
+set_tests_properties(release_zip PROPERTIES TIMEOUT 300 LABELS windows)
 
