@@ -9,7 +9,7 @@ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 libgtest-dev googletest libbenchmark-dev
 wine64 xvfb xauth libgl1-mesa-dri
 clang-14 libclang-rt-14-dev valgrind nsis
-llvm lld jq strip-nondeterminism unzip"
+llvm lld osslsigncode openssl strip-nondeterminism unzip jq"
 
 missing=""
 for package in $packages; do

@@ -1,6 +1,6 @@
 # The SDK as its callers get it: the install's import libraries and CMake
 # package, the consumer example built against them and run under Wine, and
-# the release zip made by cpack, unpacked and checked.
+# the release zip made by cpack, unpacked, checked and signed.
 find_program(MRV_CLANG NAMES clang-14 clang)
 set(MRV_SDK_TEST_DIR "${CMAKE_BINARY_DIR}/sdk-tests")
 
@@ -22,5 +22,9 @@ set_tests_properties(sdk_consumer_run PROPERTIES FIXTURES_REQUIRED "sdk;wine" TI
 add_test(NAME release_zip
          COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/check_release_zip.sh" "${CMAKE_CPACK_COMMAND}" "${CMAKE_BINARY_DIR}"
                  "${PROJECT_SOURCE_DIR}" "${MRV_SDK_TEST_DIR}/release" "${PROJECT_VERSION}")
-set_tests_properties(release_zip PROPERTIES TIMEOUT 300 LABELS windows)
+set_tests_properties(release_zip PROPERTIES FIXTURES_SETUP release TIMEOUT 300 LABELS windows)
 
+add_test(NAME release_signing
+         COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/check_signing.sh"
+                 "${MRV_SDK_TEST_DIR}/release/unpacked/mrv_sysinfo-${PROJECT_VERSION}-win64/bin")
+set_tests_properties(release_signing PROPERTIES FIXTURES_REQUIRED release TIMEOUT 120 LABELS windows)
