@@ -14,7 +14,7 @@ add_test(NAME sdk_import_libraries
 set_tests_properties(sdk_import_libraries PROPERTIES FIXTURES_REQUIRED sdk TIMEOUT 60 LABELS windows)
 
 add_test(NAME sdk_consumer_run
-         COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/run_consumer.sh" "${MRV_SDK_TEST_DIR}/consumer/run"
+         COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/run_consumer.sh" "${MRV_SDK_TEST_DIR}/consumer"
                  "$<TARGET_FILE:sysinfo_dump>" "${PROJECT_VERSION}")
 set_tests_properties(sdk_consumer_run PROPERTIES FIXTURES_REQUIRED "sdk;wine" TIMEOUT 300 LABELS wine
                      ENVIRONMENT "MRV_WINE_DIR=${MRV_WINE_DIR}")

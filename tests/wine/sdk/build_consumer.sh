@@ -3,7 +3,8 @@
 # of this tree, moved after installing (the package must find its files where
 # it lies), in a configure of its own with the MinGW-w64 toolchain; then a
 # second time with clang and lld against the MSVC-format import library.
-# OUT/run gets the three shipped files and both programs.
+# OUT/run gets the three shipped files and both programs; OUT/double both
+# programs beside syscheck's scripted library double as mrv_sysinfo.dll.
 #   build_consumer.sh CMAKE CLANG TREE SOURCE_DIR OUT
 set -euo pipefail
 cmake="$1" clang="$2" tree="$3" source="$4" out="$5"
@@ -26,3 +27,6 @@ gcc_libraries=$(dirname "$(x86_64-w64-mingw32-gcc-posix -print-libgcc-file-name)
 
 mkdir "$out/run"
 cp "$out/sdk/bin/"* "$out/build/consumer.exe" "$out/consumer_lld.exe" "$out/run/"
+mkdir "$out/double"
+cp "$out/build/consumer.exe" "$out/consumer_lld.exe" "$out/sdk/bin/gpu_architectures.json" "$out/double/"
+cp "$tree/bin/syscheck_library_double.dll" "$out/double/mrv_sysinfo.dll"
