@@ -13,6 +13,12 @@ add_test(NAME sdk_import_libraries
          COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/check_import_libraries.sh" "${MRV_SDK_TEST_DIR}/consumer/sdk")
 set_tests_properties(sdk_import_libraries PROPERTIES FIXTURES_REQUIRED sdk TIMEOUT 60 LABELS windows)
 
+add_test(NAME sdk_package
+         COMMAND "${CMAKE_COMMAND}" --fresh -S "${CMAKE_CURRENT_SOURCE_DIR}/sdk/package_versions"
+                 -B "${MRV_SDK_TEST_DIR}/package_versions" -DSDK=${MRV_SDK_TEST_DIR}/consumer/sdk
+                 -Dmrv_sysinfo_DIR=${MRV_SDK_TEST_DIR}/consumer/sdk/lib/cmake/mrv_sysinfo)
+set_tests_properties(sdk_package PROPERTIES FIXTURES_REQUIRED sdk TIMEOUT 60 LABELS windows)
+
 add_test(NAME sdk_consumer_run
          COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/sdk/run_consumer.sh" "${MRV_SDK_TEST_DIR}/consumer"
                  "$<TARGET_FILE:sysinfo_dump>" "${PROJECT_VERSION}")
