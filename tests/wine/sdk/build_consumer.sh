@@ -25,8 +25,11 @@ gcc_libraries=$(dirname "$(x86_64-w64-mingw32-gcc-posix -print-libgcc-file-name)
          -I"$out/sdk/include" "$example/consumer.c" "$example/json_lookup.c" "$out/sdk/lib/mrv_sysinfo.lib" \
          -o "$out/consumer_lld.exe"
 
+# The DLL as the example's build copied it, from where the package said.
 mkdir "$out/run"
-cp "$out/sdk/bin/"* "$out/build/consumer.exe" "$out/consumer_lld.exe" "$out/run/"
+cp "$out/build/consumer.exe" "$out/build/mrv_sysinfo.dll" "$out/consumer_lld.exe" "$out/sdk/bin/syscheck.exe" \
+   "$out/sdk/bin/gpu_architectures.json" "$out/run/"
+cmp -s "$out/build/mrv_sysinfo.dll" "$out/sdk/bin/mrv_sysinfo.dll"
 mkdir "$out/double"
 cp "$out/build/consumer.exe" "$out/consumer_lld.exe" "$out/sdk/bin/gpu_architectures.json" "$out/double/"
 cp "$tree/bin/syscheck_library_double.dll" "$out/double/mrv_sysinfo.dll"
