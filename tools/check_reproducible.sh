@@ -13,7 +13,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 commit=$(git -C "$root" rev-parse HEAD)
 SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
-json_root="$root/build/deps/nlohmann-json-3.11.3"
+json="$root/build/deps/nlohmann-json-3.11.3"
 version=$(sed -n 's/^project(mrv_sysinfo VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 package="mrv_sysinfo-$version-win64"
 
@@ -25,8 +25,12 @@ build() {
   local source="$work/$1" tree="$work/$2"
   mkdir -p "$source"
   git -C "$root" archive "$commit" | tar -x -C "$source"
+  # nlohmann-json where tools/install_dependencies.sh puts it in a checkout,
+  # so that its path is mapped like the sources'.
+  mkdir -p "$source/build/deps"
+  cp -r "$json" "$source/build/deps/"
   cmake -S "$source" -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMRV_WERROR=ON -DBUILD_TESTING=OFF -DMRV_JSON_ROOT="$json_root" >/dev/null
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMRV_WERROR=ON -DBUILD_TESTING=OFF >/dev/null
   cmake --build "$tree" --target mrv_sysinfo syscheck mrv_sysinfo_msvc_import_library gpu_architectures_json >/dev/null
   (cd "$tree" && cpack >/dev/null)
   unzip -q "$tree/$package.zip" -d "$tree/unpacked"
