@@ -5,8 +5,8 @@
 # other, then cpack in each. SOURCE_DATE_EPOCH is the commit's time. The
 # release zips, the unsigned stripped modules and import libraries in them,
 # and the unstripped modules with their debug information must be
-# identical. Uncommitted changes are not seen. Both builds take about
-# 2.5 minutes on two cores shared with other builds.
+# identical. Uncommitted changes are not seen. Both builds take 2 to 3
+# minutes on two cores shared with other builds.
 #   tools/check_reproducible.sh
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
