@@ -8,7 +8,8 @@ packages="cmake ninja-build g++ git
 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 libgtest-dev googletest libbenchmark-dev
 wine64 xvfb xauth libgl1-mesa-dri locales
-clang-14 libclang-rt-14-dev valgrind nsis"
+clang-14 libclang-rt-14-dev valgrind nsis
+llvm lld osslsigncode openssl strip-nondeterminism unzip jq"
 
 missing=""
 for package in $packages; do

@@ -1,6 +1,8 @@
 #!/bin/bash
 # The tests: installs what is missing, builds every tree and runs every test,
-# native and under Wine, then prints one summary line. Exit status 0 only
+# native and under Wine, then builds the committed source twice more and
+# compares the release bytes (counted as one test), and prints one summary
+# line. Exit status 0 only
 # when every tree built and every test passed.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -35,6 +37,13 @@ run_tree() {
 
 mkdir -p "$root/build"
 for preset in native fuzz tsan windows; do run_tree "$preset"; done
+
+echo "== reproducibility: the committed source built twice"
+if "$root/tools/check_reproducible.sh"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
 
 summary="Summary: $passed passed, $failed failed"
 [[ -n "$broken" ]] && summary="$summary; not built or not run:$broken"
