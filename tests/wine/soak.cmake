@@ -4,6 +4,7 @@
 # nothing and one that loses 4 KiB per load.
 add_executable(load_cycles soak/load_cycles.cpp)
 target_link_libraries(load_cycles PRIVATE platform_calls sysinfo_windows_platform)
+target_include_directories(load_cycles PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/support")
 target_link_options(load_cycles PRIVATE -municode)
 mrv_warnings(load_cycles)
 add_library(soak_control_library SHARED soak/control_library.c)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "free_tls_slots.h"
 #include "wine_test_support.h"
 
 namespace mrv::wine_test {
@@ -21,13 +22,6 @@ using CountFn = std::int32_t (*)();
 
 constexpr int kThreads = 8;
 constexpr std::int32_t kRounds = 200;
-
-int free_tls_slots() {
-    std::vector<DWORD> taken;
-    for (DWORD slot = TlsAlloc(); slot != TLS_OUT_OF_INDEXES; slot = TlsAlloc()) taken.push_back(slot);
-    for (DWORD slot : taken) TlsFree(slot);
-    return static_cast<int>(taken.size());
-}
 
 struct Call {
     ExerciseFn exercise = nullptr;

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "free_tls_slots.h"
 #include "platform/windows_platform.h"
 #include "platform_calls.h"
 #include "probes/nvml_binding.h"
@@ -52,18 +53,9 @@ bool platform_calls_cycle() {
     return true;
 }
 
-// Takes every TLS slot there is and gives them back: a library that keeps
-// one per load ends its host once they run out (1,088 on Windows).
-int free_tls_slots() {
-    std::vector<DWORD> taken;
-    for (DWORD slot = TlsAlloc(); slot != TLS_OUT_OF_INDEXES; slot = TlsAlloc()) taken.push_back(slot);
-    for (DWORD slot : taken) TlsFree(slot);
-    return static_cast<int>(taken.size());
-}
-
 bool checkpoint(long number) {
     char line[16];
-    std::printf("checkpoint %ld %d\n", number, free_tls_slots());
+    std::printf("checkpoint %ld %d\n", number, mrv::wine_test::free_tls_slots());
     std::fflush(stdout);
     return std::fgets(line, sizeof line, stdin) != nullptr;
 }
